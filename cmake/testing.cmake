@@ -1,0 +1,33 @@
+# zarn_test(NAME name LABELS l... SOURCES s... LIBS l... [FIXTURES f...] [TIMEOUT s])
+# One GoogleTest program per module; ctest runs it under Wine in its own
+# working folder so tests may write files freely.
+function(zarn_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "LABELS;SOURCES;LIBS;FIXTURES" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  zarn_module_flags(${T_NAME})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} zarn_test_main)
+  set(_wd ${CMAKE_BINARY_DIR}/testrun/${T_NAME})
+  file(MAKE_DIRECTORY ${_wd})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${_wd})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 180)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "ZARN_FIXTURES=${CMAKE_BINARY_DIR}/fixtures")
+  if(T_FIXTURES)
+    set_tests_properties(${T_NAME} PROPERTIES FIXTURES_REQUIRED "${T_FIXTURES}")
+  endif()
+endfunction()
+
+# A Python step of the independent fixture kit, run by ctest.
+function(zarn_fixture_step NAME)
+  cmake_parse_arguments(F "" "" "SETUP;REQUIRES;LABELS;COMMAND" ${ARGN})
+  add_test(NAME ${NAME} COMMAND ${F_COMMAND})
+  set_tests_properties(${NAME} PROPERTIES LABELS "${F_LABELS}" TIMEOUT 300)
+  if(F_SETUP)
+    set_tests_properties(${NAME} PROPERTIES FIXTURES_SETUP "${F_SETUP}")
+  endif()
+  if(F_REQUIRES)
+    set_tests_properties(${NAME} PROPERTIES FIXTURES_REQUIRED "${F_REQUIRES}")
+  endif()
+endfunction()
