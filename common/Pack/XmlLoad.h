@@ -1,0 +1,14 @@
+// XML documents read through the pack store: the process-wide pack first,
+// the plain file only when the pack does not serve the name.
+#pragma once
+
+class TiXmlDocument;
+struct PackEntry;
+namespace FilePack {
+class CFilePackIndexMgr;
+}
+
+// True when the document was parsed without error.
+bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName);
+// Parses one entry's unpacked bytes (CRLF and lone CR become LF).
+bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePack::CFilePackIndexMgr* manager);
