@@ -31,6 +31,13 @@ bool BadRange(const void* p, size_t count) { return IsBadReadPtr(p, count) != FA
 
 void ReportOverflow(int line) { EngineFunc_DebugPrint(1, kAssertFormat, __FILE__, line, "false&&\"有错误\""); }
 
+// An overlong text is never output; only the overflow report is.
+bool FormatOrReport(char (&buffer)[kReportBuffer], const char* format, va_list args) {
+  if (FormatReport(buffer, format, args)) return true;
+  ReportOverflow(__LINE__);
+  return false;
+}
+
 }  // namespace
 
 int EngineFunc_DebugPrint(int showBox, const char* format, ...) {
@@ -38,13 +45,9 @@ int EngineFunc_DebugPrint(int showBox, const char* format, ...) {
   char buffer[kReportBuffer];
   va_list args;
   va_start(args, format);
-  bool fits = FormatReport(buffer, format, args);
+  bool fits = FormatOrReport(buffer, format, args);
   va_end(args);
-  if (!fits) {
-    ReportOverflow(__LINE__);
-    return 0;
-  }
-  EmitReport(showBox, buffer);
+  if (fits) EmitReport(showBox, buffer);
   return 0;
 }
 
@@ -53,12 +56,9 @@ void EngineFunc_ReportError(int showBox, const char* file, int line, const char*
   char buffer[kReportBuffer];
   va_list args;
   va_start(args, format);
-  bool fits = FormatReport(buffer, format, args);
+  bool fits = FormatOrReport(buffer, format, args);
   va_end(args);
-  if (!fits) {
-    ReportOverflow(__LINE__);
-    return;
-  }
+  if (!fits) return;
   // EngineFunc_Sprintf formats into its own buffer first, so the message may
   // be an argument of its own destination.
   if (EngineFunc_Sprintf(buffer, kReportBuffer - 1, "有断言错误,断言信息:%s文件的%d行。信息:%s",
@@ -131,12 +131,9 @@ int EngineFunc_Sprintf(char* dest, size_t destSize, const char* format, ...) {
   char buffer[kReportBuffer] = {};
   va_list args;
   va_start(args, format);
-  bool fits = format != nullptr && FormatReport(buffer, format, args);
+  bool fits = format != nullptr && FormatOrReport(buffer, format, args);
   va_end(args);
-  if (!fits) {
-    ReportOverflow(__LINE__);
-    return 0;
-  }
+  if (!fits) return 0;
   if (dest != nullptr && BadRange(dest, destSize)) {
     ENGINE_REPORT("!IsBadReadPtr( buffer, sizeOfBuffer)");
     return 0;
