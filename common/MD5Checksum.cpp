@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "afx/AfxFile.h"
 #include "common/EngineFun/Helper.h"
@@ -102,9 +103,10 @@ CString CMD5Checksum::GetFileMD5(const char* path) {
   try {
     CFile file(path, CFile::modeRead | CFile::typeBinary | CFile::shareDenyWrite);
     CMD5Checksum md5;
-    uint8_t block[1024];
+    // Large reads: a read call costs far more than hashing 1 KiB under Wine.
+    std::vector<uint8_t> block(64 * 1024);
     UINT got;
-    while ((got = file.Read(block, sizeof(block))) > 0) md5.Update(block, got);
+    while ((got = file.Read(block.data(), static_cast<UINT>(block.size()))) > 0) md5.Update(block.data(), got);
     return md5.Final();
   } catch (CFileException* e) {
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "MD5:文件读取失败:%s,错误:%ld",
