@@ -1,0 +1,83 @@
+#include "DownLoadFile.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<DownLoadWriteHook>& WriteHook() {
+  static std::atomic<DownLoadWriteHook> hook{nullptr};
+  return hook;
+}
+}  // namespace
+
+DownLoadWriteHook SetDownLoadWriteHook(DownLoadWriteHook hook) { return WriteHook().exchange(hook); }
+
+bool CDownLoadFile::Open(const char* path, DWORD& error) {
+  Close();
+  CFileException ex;
+  if (!m_file.Open(path, CFile::modeWrite | CFile::modeCreate | CFile::modeNoTruncate | CFile::shareDenyWrite |
+                             CFile::typeBinary,
+                   &ex)) {
+    error = static_cast<DWORD>(ex.m_lOsError);
+    return false;
+  }
+  error = 0;
+  return true;
+}
+
+bool CDownLoadFile::SeekToEnd() {
+  try {
+    m_file.SeekToEnd();
+    return true;
+  } catch (CFileException* e) {
+    e->Delete();
+    return false;
+  }
+}
+
+bool CDownLoadFile::Truncate(uint64_t length) {
+  try {
+    m_file.SetLength(length);
+    m_file.Seek(static_cast<int64_t>(length), CFile::begin);
+    return true;
+  } catch (CFileException* e) {
+    e->Delete();
+    return false;
+  }
+}
+
+uint64_t CDownLoadFile::Length() const {
+  try {
+    return m_file.GetLength();
+  } catch (CFileException* e) {
+    e->Delete();
+    return 0;
+  }
+}
+
+bool CDownLoadFile::Write(const void* data, uint32_t count) {
+  try {
+    DownLoadWriteHook hook = WriteHook().load();
+    if (hook && hook(m_file.GetFilePath(), m_file.GetPosition(), count)) return false;
+    m_file.Write(data, count);
+    return true;
+  } catch (CFileException* e) {
+    e->Delete();
+    return false;
+  }
+}
+
+int64_t DownLoadFileLength(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool DownLoadReplaceFile(const char* from, const char* target) {
+  if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
+    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(target);  // a failure shows in the rename
+  }
+  SetFileAttributesA(from, FILE_ATTRIBUTE_NORMAL);
+  return MoveFileA(from, target) != FALSE;
+}

@@ -1,0 +1,39 @@
+// The downloaders' side file: opened for writing without truncation, shared
+// for reading only; no call throws. Tests make writes fail (disk full) through
+// the write hook.
+#pragma once
+#include <cstdint>
+
+#include "afx/AfxFile.h"
+
+// Returns true to fail the write of `count` bytes at `offset` of `path`.
+typedef bool (*DownLoadWriteHook)(const char* path, uint64_t offset, uint32_t count);
+DownLoadWriteHook SetDownLoadWriteHook(DownLoadWriteHook hook);
+
+class CDownLoadFile {
+ public:
+  CDownLoadFile() {}
+  ~CDownLoadFile() { Close(); }
+  CDownLoadFile(const CDownLoadFile&) = delete;
+  CDownLoadFile& operator=(const CDownLoadFile&) = delete;
+
+  // Creates the file when missing, keeps its bytes; false with the system
+  // error in `error`.
+  bool Open(const char* path, DWORD& error);
+  bool IsOpen() const { return m_file.IsOpen(); }
+  bool SeekToEnd();
+  // Cuts the file to `length` and continues writing there.
+  bool Truncate(uint64_t length);
+  uint64_t Length() const;
+  // All bytes or false.
+  bool Write(const void* data, uint32_t count);
+  void Close() { m_file.Abort(); }
+
+ private:
+  CFile m_file;
+};
+
+// Length of a file on disk, -1 when it does not exist.
+int64_t DownLoadFileLength(const char* path);
+// Clears the attributes, removes `target` when it exists, renames `from`.
+bool DownLoadReplaceFile(const char* from, const char* target);

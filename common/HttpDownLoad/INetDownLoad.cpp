@@ -1,0 +1,228 @@
+#include "INetDownLoad.h"
+
+#include <mmsystem.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <string>
+
+#include "DownLoadFile.h"
+#include "HttpText.h"
+#include "common/EngineFun/Helper.h"
+#include "common/Locks.h"
+
+namespace {
+
+const DWORD kINetTimeout = 12002;  // ERROR_INTERNET_TIMEOUT
+const DWORD kBlock = 4096;
+
+const INetApi kRealApi = {InternetOpenA, InternetOpenUrlA, HttpQueryInfoA, InternetReadFile, InternetCloseHandle};
+
+std::atomic<const INetApi*>& ApiSlot() {
+  static std::atomic<const INetApi*> api{&kRealApi};
+  return api;
+}
+const INetApi& Api() { return *ApiSlot().load(); }
+
+// The session shared by every CINetDownLoad of the process.
+struct INetSession {
+  CSemiAutoIntLock lock;
+  HINTERNET handle = nullptr;
+};
+INetSession& Session() {
+  static INetSession session;
+  return session;
+}
+
+// A header as text; false when it is missing or unreadable.
+bool QueryText(HINTERNET request, DWORD level, std::string& value) {
+  char buffer[256];
+  DWORD length = sizeof(buffer) - 1;
+  if (!Api().queryInfo(request, level, buffer, &length, nullptr)) return false;
+  if (length >= sizeof(buffer)) length = sizeof(buffer) - 1;
+  buffer[length] = '\0';
+  value = HttpText::Trim(buffer);
+  return true;
+}
+
+#define INET_PRINT(...) EngineFunc::EngineFunc_DebugPrint(0, __VA_ARGS__)
+
+}  // namespace
+
+const INetApi* SetINetApi(const INetApi* api) { return ApiSlot().exchange(api ? api : &kRealApi); }
+
+CINetDownLoad::CINetDownLoad()
+    : m_nWindowBytes(0), m_nExpected(0), m_nDone(0), m_bDelta(false), m_pProgress(nullptr),
+      m_nWindowStart(timeGetTime()), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0) {}
+
+int CINetDownLoad::Init() {
+  INetSession& session = Session();
+  CSALocker hold(&session.lock);
+  if (session.handle != nullptr) return 1;
+  session.handle = Api().open("InetURL:/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (session.handle == nullptr) {
+    INET_PRINT("InternetOpen CALL fails GetLastError:%d", static_cast<int>(GetLastError()));
+    return 0;
+  }
+  m_nRetryPolicy = 0;
+  m_nRetryInterval = 0;
+  m_maxTries = 0;
+  return 1;
+}
+
+int CINetDownLoad::UnInit() {
+  INetSession& session = Session();
+  {
+    CSALocker hold(&session.lock);
+    // Cleared, so a later Init opens a new session instead of using a dead one.
+    if (session.handle != nullptr) Api().closeHandle(session.handle);
+    session.handle = nullptr;
+  }
+  CoUninitialize();
+  return 1;
+}
+
+void CINetDownLoad::SetRetry(int policy, uint32_t intervalMs, uint32_t maxTries) {
+  m_nRetryPolicy = policy;
+  m_nRetryInterval = intervalMs;
+  m_maxTries = DownLoadMaxTries(policy, maxTries);
+}
+
+void CINetDownLoad::LimitSpeed(uint32_t limit, uint32_t bytes) {
+  if (limit == 0) return;
+  m_nWindowBytes += bytes;
+  DWORD elapsed = timeGetTime() - m_nWindowStart;
+  if (elapsed < 1000 && m_nWindowBytes < limit) return;
+  if (elapsed < 1000) Sleep(1000 - elapsed);
+  m_nWindowBytes = 0;
+  m_nWindowStart = timeGetTime();
+}
+
+int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint32_t start, uint32_t end, int,
+                            uint32_t speedLimit, int fetchBody, int) {
+  if (url == nullptr || localFile == nullptr || *localFile == '\0') {
+    ENGINE_ASSERT(false && "文件名为空");
+    return DOWNLOAD_RESULT_FAILED;
+  }
+  uint32_t tries = 0;
+  CDownLoadFile file;
+  // Callers test only whether the target exists, so a failure leaves none.
+  auto fail = [&]() {
+    file.Close();
+    SetFileAttributesA(localFile, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(localFile);
+    return DOWNLOAD_RESULT_FAILED;
+  };
+  for (;;) {  // file set-up
+    SetFileAttributesA(localFile, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(localFile);
+    DWORD openError = 0;
+    if (!file.Open(localFile, openError)) {
+      INET_PRINT("下载失败,错误代码%d", static_cast<int>(openError));
+      return DOWNLOAD_RESULT_FAILED;
+    }
+    bool resume = false;
+    for (;;) {  // attempt
+      ++tries;
+      Init();
+      m_nDone = 0;
+      m_nExpected = 0;
+      CString address(url);
+      address.MakeLower();
+      address.Replace("\\", "/");
+      uint32_t held = static_cast<uint32_t>(file.Length());
+      CString header;
+      uint32_t from = resume ? held : start;
+      if (resume || start != 0 || end != 0) {
+        header.Format("Range: bytes=%d-", static_cast<int>(from));
+        if (from < end) {
+          CString tail;
+          tail.Format("%d", static_cast<int>(end));
+          header += tail;
+        }
+      }
+      if (!header.IsEmpty()) header += "\r\n";
+      HINTERNET request =
+          Api().openUrl(Session().handle, address, header.IsEmpty() ? nullptr : header.GetString(),
+                        static_cast<DWORD>(header.GetLength()), INTERNET_FLAG_RELOAD, 0);
+      if (request == nullptr) {
+        DWORD e = GetLastError();
+        if (e == kINetTimeout && tries < m_maxTries) continue;
+        INET_PRINT("下载失败%d", static_cast<int>(e));
+        return fail();
+      }
+      DWORD status = 0, statusSize = sizeof(status);
+      if (!Api().queryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) ||
+          (status != 200 && status != 206)) {
+        INET_PRINT("下载失败%d", static_cast<int>(GetLastError()));
+        Api().closeHandle(request);
+        return fail();
+      }
+      if (fetchBody == 0) {
+        Api().closeHandle(request);
+        return DOWNLOAD_RESULT_OK;
+      }
+      std::string value;
+      uint32_t announced = 0;
+      if (QueryText(request, HTTP_QUERY_CONTENT_LENGTH, value) && !HttpText::ParseLength(value, announced)) {
+        INET_PRINT("下载失败%d", static_cast<int>(status));
+        Api().closeHandle(request);
+        return fail();
+      }
+      if (held > 0) {
+        uint32_t from = 0;
+        bool continues = status == 206 && (!QueryText(request, HTTP_QUERY_CONTENT_RANGE, value) ||
+                                           (HttpText::ParseRangeStart(HttpText::Lower(value), from) && from == held));
+        // A whole body to a Range request replaces what is there.
+        if (!continues && !file.Truncate(0)) {
+          Api().closeHandle(request);
+          return fail();
+        }
+      }
+      m_nExpected = static_cast<uint32_t>(file.Length()) + announced;
+      char buffer[kBlock];
+      DWORD got = 0;
+      BOOL readOk = TRUE;
+      for (;;) {
+        got = 0;
+        readOk = Api().readFile(request, buffer, kBlock, &got);
+        if (!readOk || got == 0) break;
+        LimitSpeed(speedLimit, got);
+        m_nDone += got;
+        if (!file.Write(buffer, got)) {
+          Api().closeHandle(request);
+          return fail();
+        }
+        Sleep(1);
+        if (m_pProgress) {
+          m_pProgress(static_cast<int32_t>(announced), static_cast<int32_t>(m_nDone));
+          if (m_bDelta) m_nDone = 0;
+        }
+      }
+      DWORD e = GetLastError();
+      INET_PRINT("下载跳出%d,%d,%d,%s\n", static_cast<int>(got), static_cast<int>(readOk), static_cast<int>(e),
+                 address.GetString());
+      uint32_t length = static_cast<uint32_t>(file.Length());
+      if (length == m_nExpected) {
+        Api().closeHandle(request);
+        file.Close();
+        INET_PRINT("下载成功%s\n", address.GetString());
+        return DOWNLOAD_RESULT_OK;
+      }
+      if (e == kINetTimeout) {
+        INET_PRINT("下载超时%s", address.GetString());
+        resume = true;
+        if (tries < m_maxTries) {
+          Api().closeHandle(request);
+          continue;
+        }
+      }
+      Api().closeHandle(request);
+      if (tries >= m_maxTries) return fail();
+      file.Close();
+      INET_PRINT("下载失败%s,长度有问题:文件长度%d,实际下载%d,代码编号:%d\n", address.GetString(),
+                 static_cast<int>(length), static_cast<int>(m_nExpected), static_cast<int>(e));
+      break;  // delete and fetch anew
+    }
+  }
+}
