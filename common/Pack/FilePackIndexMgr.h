@@ -1,0 +1,121 @@
+// One open pack: index plus data file, with lookup, read and extract.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "PackFormat.h"
+#include "common/Locks.h"
+
+namespace FilePack {
+
+class CFilePackIndexMgr : public CSemiAutoIntLock {
+ public:
+  CFilePackIndexMgr();
+  ~CFilePackIndexMgr() override;
+
+  void Close(bool handleMode);
+  void CloseFiles();
+  bool IsOpen();
+
+  // Handle mode: lite index and a Win32 handle; else full index and a stream.
+  bool OpenPack(const char* indexPath, const char* dataPath, bool handleMode);
+  bool LoadIndexFile(const char* path, bool creationForbidden, std::string* image);
+  bool CreateEmptyIndex(int kind, const char* path);  // 0 empty index, 1 empty file
+  bool OpenDataFile(const char* dataPath);
+  // True only when all count bytes were read; dest is zero-filled first.
+  bool ReadAt(uint8_t* dest, uint64_t offset, uint32_t count);
+
+  const PackEntry* FindEntry(const char* key);
+  bool HasFile(const char* key);
+  // Buffers: size bytes when unpacking, else packedSize (LZMA) or size.
+  bool ReadEntryData(const PackEntry* entry, uint8_t* buffer, bool unpack);
+  bool UnpackEntry(const PackEntry* entry, uint8_t* buffer);
+  bool ExtractFile(const char* key, const char* localPath);
+
+  // Micro client: moves received resources into the lite index.
+  void PublishDownloads();
+  // The resource's bytes from its downloaded file (not yet merged).
+  bool ReadDownloadedFile(const PackEntry* entry, uint8_t* buffer);
+
+  static bool ReadWholeFile(const char* path, std::string* data, bool checkLength, uint32_t expectedLength);
+
+  const char* PackName() const { return m_packName; }
+  bool HandleMode() const { return m_handleMode; }
+  bool MaskWholeData() const { return m_maskWholeData; }
+  bool IsLzma() const { return m_lzma; }
+  uint32_t EntryCount() const { return m_entryCount; }
+  uint32_t TotalCount() const { return m_totalCount; }
+  uint32_t LargestPackedSize() const { return m_largestPackedSize; }
+  uint32_t LargestSize() const { return m_largestSize; }
+  bool MicroMode() const { return m_microMode; }
+  void SetMicroMode(bool on) { m_microMode = on; }
+  int PackNumber() const { return m_packNumber; }
+  void SetPackNumber(int number) { m_packNumber = number; }
+  const std::string& DownloadBase() const { return m_downloadBase; }
+
+ private:
+  bool ParseMainIndex(const std::string& image);
+  bool ReadStored(const PackEntry& entry, uint8_t* buffer);
+  bool AllocateScratch();
+
+ public:
+  // Fields in the order the rest of the pack code expects them.
+  volatile LONG m_entryCount;
+  uint32_t m_totalCount;
+  uint32_t m_reserved;
+  CDualLock* m_dualLock;  // first section guards index lookups against publishing
+  char m_packName[255];
+  volatile LONG m_compactProgress;
+  bool m_handleMode;
+  bool m_maskWholeData;
+  bool m_lzma;
+  uint32_t m_largestPackedSize;
+  std::map<std::string, std::string> m_pendingDeletions;
+  std::unordered_map<std::string, PackIndexRecord> m_fullIndex;
+  std::unordered_map<std::string, PackEntry> m_liteIndex;
+
+  // Micro client resources.
+  std::unordered_map<std::string, MicroIndexRecord> m_microIndex;
+  std::unordered_map<std::string, PackEntry> m_knownResources;
+  CRITICAL_SECTION m_knownLock;
+  std::unordered_map<std::string, PackEntry> m_pendingDownloads;
+  CRITICAL_SECTION m_pendingLock;
+  std::map<uint32_t, std::string> m_downloadedFiles;
+  // A slim reader/writer lock: readers on several threads share it and each
+  // releases its own hold, which a critical section cannot do across threads.
+  SRWLOCK m_downloadedLock;
+  CSemiAutoIntLock m_resourceLock;
+
+  std::ifstream m_dataStream;
+  HANDLE m_dataHandle;
+  std::unique_ptr<uint8_t[]> m_packedScratch;
+  std::string m_downloadBase;
+  bool m_microMode;
+  int m_packNumber;
+  uint32_t m_largestSize;
+};
+
+// The process-wide micro-client base address (a loopback placeholder until set).
+std::string GetMicroClientBaseAddress();
+void SetMicroClientBaseAddress(const char* address);
+
+// The ten process-wide managers: 1..9 are Data/001..Data/009, 10 is
+// LauncherCfg/010; null for any other number.
+CFilePackIndexMgr* ClientPackManager(int packNumber);
+// Data/004: the pack the XML loader reads through.
+CFilePackIndexMgr* GlobalPackManager();
+
+const PackEntry* FindFileInGlobalPack(const char* key);
+bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
+
+// setlocale is process-wide and pack work switches it on several threads.
+void SetPackLocale(const char* name);
+
+}  // namespace FilePack

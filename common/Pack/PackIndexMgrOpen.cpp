@@ -1,0 +1,204 @@
+// Opening a pack: index file to image, image to index, data file.
+#include <cstring>
+#include <new>
+
+#include "FilePackIndexMgr.h"
+#include "common/EngineFun/Helper.h"
+
+namespace FilePack {
+
+namespace {
+
+bool WriteNewFile(const char* path, const std::string& bytes) {
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD put = 0;
+  bool ok = bytes.empty() ||
+            (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size());
+  return CloseHandle(h) && ok;
+}
+
+}  // namespace
+
+bool CFilePackIndexMgr::ReadWholeFile(const char* path, std::string* data, bool checkLength, uint32_t expectedLength) {
+  if (path == nullptr || data == nullptr) {
+    ENGINE_REPORT("false&&\"文件名为空\"");
+    return false;
+  }
+  data->clear();
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    ENGINE_REPORT("false&&\"文件打开失败\"");
+    return false;
+  }
+  LARGE_INTEGER size = {};
+  bool ok = GetFileSizeEx(h, &size) != FALSE;
+  if (ok && checkLength && size.QuadPart != expectedLength) {
+    ENGINE_REPORT("false&&\"文件长度不同\"");
+    ok = false;
+  }
+  if (ok && size.QuadPart > kMaxIndexImage) {
+    ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
+    ok = false;
+  }
+  if (ok) {
+    try {
+      data->assign(static_cast<size_t>(size.QuadPart), '\0');
+    } catch (const std::bad_alloc&) {
+      ENGINE_REPORT("false&&\"内存不足\"");
+      ok = false;
+    }
+  }
+  DWORD got = 0;
+  if (ok && !data->empty())
+    ok = ReadFile(h, &(*data)[0], static_cast<DWORD>(data->size()), &got, nullptr) && got == data->size();
+  CloseHandle(h);
+  if (!ok) data->clear();
+  return ok;
+}
+
+bool CFilePackIndexMgr::CreateEmptyIndex(int kind, const char* path) {
+  if (path == nullptr) {
+    ENGINE_REPORT("false&&\"文件名为空\"");
+    return false;
+  }
+  if (kind == 1) {
+    // Only a missing data file is created; an existing one is never truncated.
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+  }
+  std::string image = EmptyIndexImage(path), file;
+  if (!PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &file)) return false;
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  return WriteNewFile(path, file);
+}
+
+bool CFilePackIndexMgr::LoadIndexFile(const char* path, bool creationForbidden, std::string* image) {
+  if (path == nullptr || image == nullptr) {
+    ENGINE_REPORT("false&&\"文件名为空\"");
+    return false;
+  }
+  auto loadOne = [image](const char* name) {
+    std::string file;
+    if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return false;
+    if (!ReadWholeFile(name, &file, false, 0) || file.empty()) return false;
+    return UnpackIndexFileBytes(reinterpret_cast<const uint8_t*>(file.data()), file.size(), image);
+  };
+  if (loadOne(path)) return true;
+  std::string withExtension = std::string(path) + ".pkg1";
+  if (loadOne(withExtension.c_str())) return true;
+  if (m_microMode && !creationForbidden && CreateEmptyIndex(0, path) && loadOne(path)) return true;
+  ENGINE_REPORT("false&&\"文件为空或不存在\"");
+  return false;
+}
+
+bool CFilePackIndexMgr::ParseMainIndex(const std::string& image) {
+  std::unordered_map<std::string, PackIndexRecord> full;
+  std::unordered_map<std::string, PackEntry> lite, known;
+  uint32_t largestPacked = 0, largest = 0;
+  PackIndexHeader header = {};
+  bool handleMode = m_handleMode, micro = m_microMode;
+  try {
+    const size_t expected = image.size() / sizeof(PackIndexRecord);
+    if (handleMode)
+      lite.reserve(expected);
+    else
+      full.reserve(expected);
+    if (micro) known.reserve(expected);
+    bool parsed = ParsePackIndexImage(
+        reinterpret_cast<const uint8_t*>(image.data()), image.size(), &header, [&](const PackIndexRecord& record) {
+          if (record.entry.packedSize > largestPacked) largestPacked = record.entry.packedSize;
+          if (record.entry.size > largest) largest = record.entry.size;
+          if (handleMode)
+            lite[record.name] = record.entry;
+          else
+            full[record.name] = record;
+          if (micro) known[record.name] = record.entry;
+          return true;
+        });
+    if (!parsed) return false;
+  } catch (const std::bad_alloc&) {
+    ENGINE_REPORT("false&&\"内存不足\"");
+    return false;
+  }
+  {
+    CSectionHold lookups(&m_dualLock->first);
+    m_fullIndex.swap(full);
+    m_liteIndex.swap(lite);
+  }
+  {
+    CSectionHold hold(&m_knownLock);
+    m_knownResources.swap(known);
+  }
+  m_entryCount = static_cast<LONG>(handleMode ? m_liteIndex.size() : m_fullIndex.size());
+  m_totalCount = header.count;
+  m_reserved = header.reserved;
+  m_maskWholeData = header.maskWholeData != 0;
+  m_lzma = header.lzma != 0;
+  m_largestPackedSize = largestPacked;
+  m_largestSize = largest;
+  return !m_lzma || AllocateScratch();
+}
+
+bool CFilePackIndexMgr::AllocateScratch() {
+  m_packedScratch.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_largestPackedSize) + 1]());
+  if (m_packedScratch == nullptr) ENGINE_REPORT("false&&\"内存不足\"");
+  return m_packedScratch != nullptr;
+}
+
+bool CFilePackIndexMgr::OpenDataFile(const char* dataPath) {
+  if (dataPath == nullptr) {
+    ENGINE_REPORT("false&&\"文件名为空\"");
+    return false;
+  }
+  CloseFiles();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (m_handleMode) {
+      m_dataHandle = CreateFileA(dataPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_RANDOM_ACCESS | FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (m_dataHandle != INVALID_HANDLE_VALUE) return true;
+      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+    } else {
+      m_dataStream.clear();
+      m_dataStream.open(dataPath, std::ios::in | std::ios::binary);
+      if (m_dataStream.is_open()) return true;
+    }
+    if (!m_microMode || attempt == 1 || !CreateEmptyIndex(1, dataPath)) break;
+  }
+  ENGINE_REPORT("false&&\"文件打开失败\"");
+  return false;
+}
+
+bool CFilePackIndexMgr::OpenPack(const char* indexPath, const char* dataPath, bool handleMode) {
+  if (indexPath == nullptr) return false;
+  CSALocker hold(this);
+  SetPackLocale("Chinese-simplified");
+  Close(handleMode);
+  std::string image;
+  if (!LoadIndexFile(indexPath, false, &image) || image.empty()) {
+    ENGINE_REPORT("false&&\"文件数据为空或不存在\"");
+    return false;
+  }
+  std::string name = PackNameOfIndexPath(indexPath);
+  if (ENGINE_STRNCPY(m_packName, sizeof(m_packName), name.c_str()) == nullptr) {
+    Close(handleMode);
+    return false;
+  }
+  m_downloadBase = NormalizeKey((m_downloadBase + m_packName).c_str());
+  if (m_microMode) CreateDirectoryA(m_packName, nullptr);
+
+  SetPackLocale("C");
+  bool parsed = ParseMainIndex(image);
+  image.clear();
+  SetPackLocale("Chinese-simplified");
+  if (!parsed || !OpenDataFile(dataPath)) {
+    Close(handleMode);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace FilePack

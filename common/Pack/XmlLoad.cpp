@@ -1,0 +1,68 @@
+#include "XmlLoad.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "FilePackIndexMgr.h"
+#include "tinyxml.h"
+
+namespace {
+
+void SetOpenError(TiXmlDocument& doc) { doc.SetError(TiXmlBase::TIXML_ERROR_OPENING_FILE, nullptr, nullptr, TIXML_ENCODING_UNKNOWN); }
+
+}  // namespace
+
+bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePack::CFilePackIndexMgr* manager) {
+  if (manager == nullptr || !manager->IsOpen() || entry == nullptr) {
+    SetOpenError(doc);
+    return false;
+  }
+  const PackEntry copy = *entry;  // publishing may update the record meanwhile
+  doc.Clear();
+  // Texts of 2 GiB and more are refused: size + 1 must fit the buffer length.
+  if (copy.size == 0 || copy.size >= 0x80000000u) {
+    doc.SetError(TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    return false;
+  }
+  std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(copy.size) + 1]());
+  if (bytes == nullptr ||
+      !FilePack::ReadFileFromGlobalPack(manager, reinterpret_cast<uint8_t*>(bytes.get()), &copy)) {
+    SetOpenError(doc);
+    return false;
+  }
+  std::string text;
+  text.reserve(copy.size);
+  for (uint32_t i = 0; i < copy.size; ++i) {
+    char c = bytes[i];
+    if (c == '\r') {
+      if (i + 1 < copy.size && bytes[i + 1] == '\n') ++i;
+      c = '\n';
+    }
+    text += c;
+  }
+  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  return !doc.Error();
+}
+
+bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName) {
+  if (fileName == nullptr) {
+    SetOpenError(doc);
+    return false;
+  }
+  FilePack::CFilePackIndexMgr* global = FilePack::GlobalPackManager();
+  if (global->IsOpen()) {
+    const PackEntry* entry = FilePack::FindFileInGlobalPack(fileName);
+    if (entry != nullptr) return LoadXmlDocumentFromPack(doc, entry, global);
+  }
+  doc.SetValue(fileName);
+  FILE* file = fopen(fileName, "rb");
+  if (file != nullptr) {
+    bool ok = doc.LoadFile(file);
+    fclose(file);
+    return ok;
+  }
+  SetOpenError(doc);
+  return false;
+}

@@ -1,0 +1,130 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "PackTestUtil.h"
+#include "common/Pack/FilePackIndexMgr.h"
+#include "common/Pack/ServerListPak.h"
+#include "common/Pack/XmlLoad.h"
+#include "tinyxml.h"
+
+using packtest::Fx;
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
+
+TEST(ServerListPak, SplitsIntoAPackWithTheFiveMembers) {
+  CreateDirectoryA("slp", nullptr);
+  ASSERT_TRUE(WriteFileBytes("slp/serverlist.pak", ReadFileBytes(Fx("slp/serverlist.pak"))));
+  ASSERT_TRUE(PackClient::SplitServerListPak("slp/serverlist.pak"));
+  EXPECT_TRUE(FileExists("slp/serverlist.pak"));
+  FilePack::CFilePackIndexMgr m;
+  ASSERT_TRUE(m.OpenPack("slp/serverlist.pkg1", "slp/serverlist.pkg", false));
+  for (const char* name : {"Version.xml", "NewVersion.xml", "AreaList.xml", "FileMD5.xml", "needdownloadfile.xml"}) {
+    const PackEntry* e = m.FindEntry(name);
+    ASSERT_NE(nullptr, e) << name;
+    std::string text(e->size, '\0');
+    ASSERT_TRUE(m.ReadEntryData(e, reinterpret_cast<uint8_t*>(&text[0]), true));
+    EXPECT_EQ(ReadFileBytes(Fx("slp/members/" + FilePack::NormalizeKey(name))), text) << name;
+  }
+}
+
+TEST(ServerListPak, TrailerCases) {
+  CreateDirectoryA("slp2", nullptr);
+  ASSERT_TRUE(WriteFileBytes("slp2/noindex.pak", ReadFileBytes(Fx("slp/noindex.pak"))));
+  ASSERT_TRUE(PackClient::SplitServerListPak("slp2/noindex.pak"));
+  EXPECT_TRUE(FileExists("slp2/noindex.pkg1"));
+  EXPECT_EQ("", ReadFileBytes("slp2/noindex.pkg1"));
+
+  int refused = 0;
+  for (auto& row : packtest::Manifest("damaged.txt")) {
+    if (row[0] != "split") continue;
+    ASSERT_TRUE(WriteFileBytes("slp2/bad.pak", ReadFileBytes(Fx(row[1]))));
+    DeleteFileA("slp2/bad.pkg");
+    EXPECT_FALSE(PackClient::SplitServerListPak("slp2/bad.pak")) << row[1];
+    EXPECT_TRUE(FileExists("slp2/bad.pak"));
+    EXPECT_FALSE(FileExists("slp2/bad.pkg"));
+    ++refused;
+  }
+  EXPECT_EQ(7, refused);
+
+  testsupport::ReportCapture reports;
+  ASSERT_TRUE(WriteFileBytes("slp2/zero.pak", ""));
+  EXPECT_FALSE(PackClient::SplitServerListPak("slp2/zero.pak"));
+  EXPECT_FALSE(FileExists("slp2/zero.pak"));
+  EXPECT_TRUE(reports.Contains("serverlist.pak文件长度为0"));
+  EXPECT_FALSE(PackClient::SplitServerListPak("slp2/missing.pak"));
+}
+
+TEST(ServerListPak, OnlyTheLastComponentLosesItsExtension) {
+  CreateDirectoryA("dir.pkg", nullptr);
+  ASSERT_TRUE(WriteFileBytes("dir.pkg/serverlist.pak", ReadFileBytes(Fx("slp/serverlist.pak"))));
+  ASSERT_TRUE(PackClient::SplitServerListPak("dir.pkg/serverlist.pak"));
+  EXPECT_TRUE(FileExists("dir.pkg/serverlist.pkg"));
+  EXPECT_TRUE(FileExists("dir.pkg/serverlist.pkg1"));
+  CreateDirectoryA("world.x", nullptr);
+  ASSERT_TRUE(WriteFileBytes("world.x/abc", ReadFileBytes(Fx("slp/serverlist.pak"))));
+  ASSERT_TRUE(PackClient::SplitServerListPak("world.x/abc"));
+  EXPECT_TRUE(FileExists("world.x/abc.pkg1"));
+  EXPECT_FALSE(FileExists("world.pkg"));
+}
+
+class XmlLoad : public ::testing::Test {
+ protected:
+  void TearDown() override { FilePack::GlobalPackManager()->Close(false); }
+};
+
+TEST_F(XmlLoad, PrefersThePackAndFallsBackToThePlainFile) {
+  for (const char* pack : {"xml_lz0", "xml_lz1"}) {
+    FilePack::CFilePackIndexMgr* global = FilePack::GlobalPackManager();
+    ASSERT_TRUE(global->OpenPack(Fx(std::string(pack) + ".pkg1").c_str(), Fx(std::string(pack) + ".pkg").c_str(), true));
+    CreateDirectoryA("config", nullptr);
+    ASSERT_TRUE(WriteFileBytes("config/a.xml", "<plain/>"));
+    ASSERT_TRUE(WriteFileBytes("config/only_plain.xml", "<plain v=\"3\"/>"));
+
+    TiXmlDocument fromPack;
+    ASSERT_TRUE(LoadXmlDocument(fromPack, "Config\\A.xml")) << pack;
+    ASSERT_NE(nullptr, fromPack.RootElement());
+    EXPECT_STREQ("a", fromPack.RootElement()->Value());
+
+    TiXmlDocument lone;
+    ASSERT_TRUE(LoadXmlDocument(lone, "config/lonecr.xml"));
+    EXPECT_STREQ("2", lone.RootElement()->FirstChildElement("b")->Attribute("v"));
+    EXPECT_EQ(2, lone.RootElement()->FirstChildElement("b")->Row());  // lone CR ends a line
+
+    TiXmlDocument plain;
+    ASSERT_TRUE(LoadXmlDocument(plain, "config/only_plain.xml"));
+    EXPECT_STREQ("plain", plain.RootElement()->Value());
+
+    TiXmlDocument broken, missing;
+    EXPECT_FALSE(LoadXmlDocument(broken, "config/broken.xml"));
+    EXPECT_TRUE(broken.Error());
+    EXPECT_FALSE(LoadXmlDocument(missing, "config/none.xml"));
+    EXPECT_EQ(TiXmlBase::TIXML_ERROR_OPENING_FILE, missing.ErrorId());
+    EXPECT_STREQ("Failed to open file", missing.ErrorDesc());
+  }
+}
+
+TEST_F(XmlLoad, WithoutAnOpenPackReadsThePlainFile) {
+  ASSERT_TRUE(WriteFileBytes("plain_only.xml", "<p/>"));
+  TiXmlDocument doc;
+  EXPECT_TRUE(LoadXmlDocument(doc, "plain_only.xml"));
+  TiXmlDocument none;
+  EXPECT_FALSE(LoadXmlDocumentFromPack(none, nullptr, FilePack::GlobalPackManager()));
+  EXPECT_EQ(TiXmlBase::TIXML_ERROR_OPENING_FILE, none.ErrorId());
+}
+
+TEST_F(XmlLoad, RefusesEmptyAndHugeEntries) {
+  FilePack::CFilePackIndexMgr* global = FilePack::GlobalPackManager();
+  ASSERT_TRUE(global->OpenPack(Fx("xml_lz0.pkg1").c_str(), Fx("xml_lz0.pkg").c_str(), true));
+  PackEntry entry = {};
+  TiXmlDocument empty, huge;
+  EXPECT_FALSE(LoadXmlDocumentFromPack(empty, &entry, global));
+  EXPECT_EQ(TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY, empty.ErrorId());
+  entry.size = 0x80000000u;
+  EXPECT_FALSE(LoadXmlDocumentFromPack(huge, &entry, global));
+  entry.size = 0xFFFFFFFFu;
+  EXPECT_FALSE(LoadXmlDocumentFromPack(huge, &entry, global));
+}
