@@ -1,0 +1,8 @@
+// The whole dialog framework in one include.
+#pragma once
+#include "AfxApp.h"
+#include "AfxControls.h"
+#include "AfxDialog.h"
+#include "AfxGdi.h"
+#include "AfxString.h"
+#include "AfxWnd.h"
