@@ -1,0 +1,89 @@
+#include "ScriptParser.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "common/EngineFun/Helper.h"
+
+ScriptLine::ScriptLine() : tokens(), count(0), buffer(nullptr), length(0) {}
+
+ScriptLine::~ScriptLine() { Reset(); }
+
+void ScriptLine::Reset() {
+  free(buffer);
+  memset(tokens, 0, sizeof(tokens));
+  count = 0;
+  buffer = nullptr;
+  length = 0;
+}
+
+namespace {
+
+// The line through UTF-16 and back with every "^" a blank; both buffers are
+// sized by the conversion calls themselves. False when it cannot convert.
+bool ConvertedCopy(const char* line, int lineLength, std::vector<char>* out) {
+  out->clear();
+  if (lineLength == 0) return true;
+  int wide = MultiByteToWideChar(CP_ACP, 0, line, lineLength, nullptr, 0);
+  if (wide <= 0) return false;
+  std::vector<wchar_t> text(static_cast<size_t>(wide));
+  if (MultiByteToWideChar(CP_ACP, 0, line, lineLength, text.data(), wide) != wide) return false;
+  for (wchar_t& c : text)
+    if (c == L'^') c = L' ';
+  int narrow = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (narrow <= 0) return false;
+  out->resize(static_cast<size_t>(narrow));
+  return WideCharToMultiByte(CP_ACP, 0, text.data(), wide, out->data(), narrow, nullptr, nullptr) == narrow;
+}
+
+}  // namespace
+
+int ScriptParser::Parse(const char* line, ScriptLine* out) {
+  if (line == nullptr || out == nullptr) {
+    ENGINE_ASSERT(false);
+    return 0;
+  }
+  out->Reset();
+  size_t rawLength = strlen(line);
+  if (rawLength > 0x7FFFFFF) {
+    ENGINE_ASSERT(false && "line too long");
+    return 0;
+  }
+  int lineLength = static_cast<int>(rawLength);
+  std::vector<char> copy;
+  if (!ConvertedCopy(line, lineLength, &copy)) {
+    ENGINE_ASSERT(false && "line cannot be converted");
+    return 0;
+  }
+  int n = static_cast<int>(copy.size());
+  out->buffer = static_cast<char*>(calloc(static_cast<size_t>(n) + 1, 1));
+  if (out->buffer == nullptr) return 0;
+  if (n > 0) memcpy(out->buffer, copy.data(), static_cast<size_t>(n));
+  out->length = n;
+
+  // Boundaries come from the line as read; a conversion that changed the
+  // length (bytes the code page cannot map) must not let a token leave
+  // either buffer, so only the shorter length is scanned.
+  int limit = n < lineLength ? n : lineLength;
+  const unsigned char* raw = reinterpret_cast<const unsigned char*>(line);
+  int i = 0;
+  while (i < limit && out->count < ScriptLine::kMaxTokens) {
+    while (i < limit && raw[i] <= 0x20) ++i;
+    if (i >= limit) break;
+    int start = i;
+    while (i < limit && raw[i] > 0x20) ++i;
+    if (i > n) {  // cannot happen with the bound above; kept as the last guard
+      ENGINE_ASSERT(false);
+      break;
+    }
+    ScriptToken& token = out->tokens[out->count++];
+    token.offset = start;
+    token.length = i - start;
+    token.text = out->buffer + start;
+    out->buffer[i] = '\0';
+  }
+  return out->count;
+}

@@ -1,0 +1,219 @@
+// tunedesk.exe started as the launcher starts it, driven through its window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "support/TestSupport.h"
+#include "WinDriver.h"
+
+using testsupport::FixturePath;
+using testsupport::ReadFileBytes;
+
+namespace {
+
+const char* const kCaption = "系统设置";
+const DWORD kWait = 20000;
+
+std::string ExePath() {
+  std::string path = TUNEDESK_EXE;
+  return path[0] == '/' ? "Z:" + path : path;
+}
+
+// A fresh folder per case, with the fixture's ini copied in (or none).
+std::string Folder(const std::string& name, const char* fixtureIni) {
+  char cwd[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  std::string dir = std::string(cwd) + "\\" + name;
+  testsupport::RemoveTree(dir);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  if (fixtureIni != nullptr)
+    testsupport::WriteFileBytes(dir + "\\tunedesk.ini", ReadFileBytes(FixturePath(std::string("tunedesk/") + fixtureIni)));
+  return dir;
+}
+
+struct Tunedesk {
+  windriver::Process process;
+  HWND dialog = nullptr;
+  bool Start(const std::string& dir, const char* commandLine = "100,50,900,650;") {
+    if (!process.Start(ExePath(), commandLine, dir)) return false;
+    dialog = windriver::WaitForWindow(process.Id(), kCaption, kWait);
+    return dialog != nullptr && windriver::WaitIdle(dialog);
+  }
+  bool Ends() {
+    DWORD code = 0;
+    return process.WaitExit(kWait, &code);
+  }
+};
+
+const int kResolutionIds[] = {1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012};
+
+// The checked radios among the resolution ones and among the modes.
+std::vector<int> Checked(HWND dialog) {
+  std::vector<int> ids;
+  for (int id : kResolutionIds)
+    if (windriver::GetCheck(dialog, id) == BST_CHECKED) ids.push_back(id);
+  for (int id : {1014, 1015, 1016})
+    if (windriver::GetCheck(dialog, id) == BST_CHECKED) ids.push_back(id);
+  return ids;
+}
+
+}  // namespace
+
+TEST(TunedeskGui, CentredInTheRectangleWithDefaultsAndScreenshot) {
+  std::string dir = Folder("defaults", nullptr);
+  Tunedesk run;
+  ASSERT_TRUE(run.Start(dir));
+  RECT r;
+  GetWindowRect(run.dialog, &r);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  EXPECT_EQ(r.left, 100 + (800 - w) / 2);
+  EXPECT_EQ(r.top, 50 + (600 - h) / 2);
+  // 220 x 167 dialog units in a 9-point font: a few hundred pixels each way.
+  EXPECT_GT(w, 300);
+  EXPECT_LT(w, 700);
+  EXPECT_GT(h, 250);
+  EXPECT_LT(h, 600);
+
+  // Missing ini: full screen, 1024x768, Apply enabled; the maximised radio hidden.
+  EXPECT_EQ(Checked(run.dialog), (std::vector<int>{1001, 1016}));
+  EXPECT_TRUE(windriver::IsEnabled(run.dialog, IDOK));
+  EXPECT_FALSE(windriver::IsVisible(run.dialog, 1015));
+  EXPECT_FALSE(windriver::IsEnabled(run.dialog, 1015));
+
+  // What the screen shows: the dialog's face colour fills that rectangle.
+  Sleep(300);
+  windriver::Image screen;
+  RECT all = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  ASSERT_TRUE(windriver::CaptureScreen(all, &screen));
+  COLORREF face = GetSysColor(COLOR_BTNFACE);
+  uint32_t want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
+  int minX = screen.width, minY = screen.height, maxX = -1, maxY = -1;
+  for (int y = 0; y < screen.height; ++y)
+    for (int x = 0; x < screen.width; ++x)
+      if (screen.Pixel(x, y) == want) {
+        minX = std::min(minX, x), maxX = std::max(maxX, x);
+        minY = std::min(minY, y), maxY = std::max(maxY, y);
+      }
+  EXPECT_GE(minX, r.left);
+  EXPECT_LT(maxX, r.right);
+  EXPECT_GE(minY, r.top);
+  EXPECT_LT(maxY, r.bottom);
+  EXPECT_GT(maxX - minX, w * 9 / 10);
+  EXPECT_GT(maxY - minY, h * 8 / 10);
+  windriver::Image shot;
+  ASSERT_TRUE(windriver::CaptureScreen(r, &shot));
+  ASSERT_TRUE(testsupport::WriteFileBytes("tunedesk_dialog.png", windriver::EncodePng(shot)));
+
+  // Dragging by the client area moves the window by the mouse's offset.
+  PostMessageA(run.dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+  PostMessageA(run.dialog, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(50, 35));
+  PostMessageA(run.dialog, WM_LBUTTONUP, 0, MAKELPARAM(50, 35));
+  windriver::WaitIdle(run.dialog);
+  RECT moved;
+  GetWindowRect(run.dialog, &moved);
+  EXPECT_EQ(moved.left, r.left + 30);
+  EXPECT_EQ(moved.top, r.top + 15);
+
+  ASSERT_TRUE(windriver::Click(run.dialog, IDCANCEL));
+  ASSERT_TRUE(run.Ends());
+  EXPECT_FALSE(testsupport::FileExists(dir + "\\tunedesk.ini"));  // Cancel writes nothing
+}
+
+TEST(TunedeskGui, StoredValuesCheckTheirRadiosAndApplyWritesTheExactBytes) {
+  struct Case {
+    const char* ini;
+    std::vector<int> checked;
+    std::vector<int> clicks;
+    const char* expected;  // null: the desktop's size in full screen
+  } cases[] = {
+      {"stored_1600x1024.ini", {1011, 1014}, {1003}, "expect_0_1152_864.ini"},
+      {"mode7.ini", {1006}, {1006}, "expect_7_1280_800.ini"},
+      {nullptr, {1001, 1016}, {1005, 1016}, nullptr},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string dir = Folder("apply" + std::to_string(n++), c.ini);
+    Tunedesk run;
+    ASSERT_TRUE(run.Start(dir)) << dir;
+    EXPECT_EQ(Checked(run.dialog), c.checked) << dir;
+    // A file that was read leaves Apply disabled until a radio is clicked.
+    EXPECT_EQ(windriver::IsEnabled(run.dialog, IDOK), c.ini == nullptr) << dir;
+    for (int id : c.clicks) {
+      ASSERT_TRUE(windriver::Click(run.dialog, id));
+      windriver::WaitIdle(run.dialog);
+    }
+    EXPECT_TRUE(windriver::IsEnabled(run.dialog, IDOK)) << dir;
+    ASSERT_TRUE(windriver::Click(run.dialog, IDOK));
+    ASSERT_TRUE(run.Ends()) << dir;
+    std::string expected;
+    if (c.expected != nullptr) {
+      expected = ReadFileBytes(FixturePath(std::string("tunedesk/") + c.expected));
+    } else {
+      char text[256];
+      snprintf(text, sizeof(text),
+               "[screen]\r\nfullscreen=1\r\ndisplaymode=2\r\nscreenwidth=%d\r\nscreenheight=%d\r\n"
+               "useskinmeshshader=0\r\nusehighleveleffect=1\r\n",
+               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+      expected = text;
+      EXPECT_EQ(expected, ReadFileBytes(FixturePath("tunedesk/expect_2_1280_1024.ini")));  // Xvfb's screen
+    }
+    EXPECT_EQ(ReadFileBytes(dir + "\\tunedesk.ini"), expected) << dir;
+  }
+}
+
+TEST(TunedeskGui, CancelLeavesTheIniUntouched) {
+  std::string dir = Folder("cancel", "stored_1680x1024.ini");
+  std::string before = ReadFileBytes(dir + "\\tunedesk.ini");
+  Tunedesk run;
+  ASSERT_TRUE(run.Start(dir, "garbage without separator"));
+  EXPECT_EQ(Checked(run.dialog), (std::vector<int>{1004, 1015}));
+  ASSERT_TRUE(windriver::Click(run.dialog, 1014));
+  windriver::WaitIdle(run.dialog);
+  EXPECT_EQ(Checked(run.dialog), (std::vector<int>{1004, 1014}));
+  PostMessageA(run.dialog, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(run.Ends());
+  EXPECT_EQ(ReadFileBytes(dir + "\\tunedesk.ini"), before);
+}
+
+TEST(TunedeskGui, AboutBoxFromTheSystemMenuIsModalOverTheDialog) {
+  std::string dir = Folder("about", nullptr);
+  Tunedesk run;
+  ASSERT_TRUE(run.Start(dir));
+  PostMessageA(run.dialog, WM_SYSCOMMAND, 0x10, 0);
+  HWND about = windriver::WaitForWindow(run.process.Id(), "关于 tunedesk", kWait);
+  ASSERT_NE(about, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(run.dialog));
+  ASSERT_TRUE(windriver::Click(about, IDOK));
+  for (int i = 0; i < 100 && !IsWindowEnabled(run.dialog); ++i) Sleep(50);
+  EXPECT_TRUE(IsWindowEnabled(run.dialog));
+  EXPECT_TRUE(windriver::OtherDialogs(run.process.Id(), run.dialog).empty());
+  ASSERT_TRUE(windriver::Click(run.dialog, IDCANCEL));
+  ASSERT_TRUE(run.Ends());
+}
+
+TEST(TunedeskGui, EveryReportIsAlsoAMessageBox) {
+  // A first token of 300 bytes overflows the loader's 256-byte copy: reported.
+  std::string dir = Folder("report", nullptr);
+  testsupport::WriteFileBytes(dir + "\\tunedesk.ini",
+                              "[screen]\r\n" + std::string(300, 'k') + " 1\r\nscreenwidth 1280\r\n");
+  Tunedesk run;
+  ASSERT_TRUE(run.process.Start(ExePath(), "100,50,900,650;", dir));
+  HWND dialog = windriver::WaitForWindow(run.process.Id(), kCaption, kWait);
+  ASSERT_NE(dialog, nullptr);
+  std::vector<HWND> boxes;
+  for (int i = 0; i < 200 && boxes.empty(); ++i, Sleep(50)) boxes = windriver::OtherDialogs(run.process.Id(), dialog);
+  ASSERT_EQ(boxes.size(), 1u);
+  HWND text = FindWindowExA(boxes[0], nullptr, "Static", nullptr);
+  std::string shown;
+  for (; text != nullptr; text = FindWindowExA(boxes[0], text, "Static", nullptr)) shown += windriver::WindowText(text);
+  EXPECT_NE(shown.find("EngineFunc_StrNcpy error"), std::string::npos) << shown;
+  // Each box is dismissed; the dialog then goes on with the rest of the file.
+  for (int i = 0; i < 100; ++i, Sleep(50)) {
+    windriver::DismissOtherDialogs(run.process.Id(), dialog);
+    if (windriver::GetCheck(dialog, 1004) == BST_CHECKED) break;
+  }
+  run.dialog = dialog;
+  EXPECT_EQ(Checked(dialog), (std::vector<int>{1004, 1016}));  // 1280 wide, 768 high
+  ASSERT_TRUE(windriver::Click(dialog, IDCANCEL));
+  ASSERT_TRUE(run.Ends());
+}
