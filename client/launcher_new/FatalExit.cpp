@@ -1,0 +1,35 @@
+#include "FatalExit.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "common/EngineFun/ReportSink.h"
+
+namespace LauncherCfg {
+
+namespace {
+EndProcessHook g_endHook = nullptr;
+}
+
+EndProcessHook SetEndProcessHook(EndProcessHook hook) {
+  EndProcessHook previous = g_endHook;
+  g_endHook = hook;
+  return previous;
+}
+
+void FatalConfigExit(HWND__* owner, const char* text, const char* caption, unsigned type, int exitCode) {
+  EngineFunc::ShowMessageBox(owner, text, caption, type);
+  fflush(nullptr);
+  if (g_endHook != nullptr) {
+    g_endHook(exitCode);
+    return;
+  }
+  ExitProcess(static_cast<UINT>(exitCode));
+}
+
+void LayoutReadFailedExit(HWND__* owner) {
+  FatalConfigExit(owner, "error: Read the configuration file failed!", "error", MB_ICONERROR, -1);
+}
+
+}  // namespace LauncherCfg

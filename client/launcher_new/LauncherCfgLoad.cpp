@@ -1,0 +1,74 @@
+// The settings and layout readers that go through the pack store.
+#include <string>
+
+#include "FatalExit.h"
+#include "LauncherText.h"
+#include "Layout.h"
+#include "UpdateCfg.h"
+#include "UserConfig.h"
+#include "XmlSave.h"
+#include "common/EngineFun/Helper.h"
+#include "common/Pack/FilePackIndexMgr.h"
+#include "common/Pack/XmlLoad.h"
+#include "tinyxml.h"
+
+using namespace LauncherCfg;
+
+namespace {
+
+// The caught failure: text 20 with the code and the message, as a report.
+void ReportCaught(const std::string& message) {
+  std::string text = FormatLauncherText(20, "ds", 0, message.c_str());
+  EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "%s", text.c_str());
+}
+
+}  // namespace
+
+bool LoadUpdateCfg() {
+  MakeWritable(kUpdateCfgPath);
+  TiXmlDocument doc;
+  LoadXmlDocument(doc, kUpdateCfgPath);
+  std::string error;
+  if (ParseUpdateCfg(doc, &GetLocalUpdateCfg(), &error)) return true;
+  ReportCaught(error);
+  return false;
+}
+
+bool SaveUpdateCfgVersion(const char* clientVersion, const char* version) {
+  if (clientVersion == nullptr || version == nullptr) return false;
+  MakeWritable(kUpdateCfgPath);
+  TiXmlDocument doc;
+  if (!LoadXmlDocument(doc, kUpdateCfgPath) || !SetUpdateCfgVersion(&doc, clientVersion, version)) {
+    ReportCaught(FormatLauncherText(18, "s", doc.Error() ? doc.ErrorDesc() : "Update"));
+    return false;
+  }
+  return SaveXmlDocumentReplacing(doc, kUpdateCfgPath);
+}
+
+namespace LauncherCfg {
+
+bool LoadUserConfigFile(const char* path, UserConfig* cfg) {
+  TiXmlDocument doc;
+  if (!LoadXmlDocument(doc, path)) return false;
+  ParseUserConfig(doc, cfg);
+  SetMicroClientOpenFlag(cfg->microClientOpen);
+  return true;
+}
+
+bool LoadLayoutFromPack(FilePack::CFilePackIndexMgr* pack, const char* entryName, HWND__* owner,
+                        LauncherLayout* layout) {
+  TiXmlDocument doc;
+  const PackEntry* entry = pack != nullptr && pack->IsOpen() && entryName != nullptr ? pack->FindEntry(entryName) : nullptr;
+  if (entry == nullptr) {
+    if (pack != nullptr && pack->IsOpen()) {
+      std::string text = FormatLauncherText(15, "s", entryName != nullptr ? entryName : "");
+      EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "%s", text.c_str());
+    }
+    LayoutReadFailedExit(owner);
+    return false;
+  }
+  LoadXmlDocumentFromPack(doc, entry, pack);
+  return ApplyLayoutOrExit(doc, owner, layout);
+}
+
+}  // namespace LauncherCfg
