@@ -122,6 +122,7 @@ TEST(Layout, OptionalPartsAndBadNumbersKeepTheirDefaults) {
   EXPECT_EQ(0, bad.font.height);        // "x"
   EXPECT_EQ("宋体", bad.font.face);
   EXPECT_EQ(0, bad.font.color.red);     // two numbers of three
+  EXPECT_EQ(16, bad.font2.height);      // the height alone
   ASSERT_EQ(1u, bad.buttons.size());
   ExpectRect(bad.buttons[0].rect, 1, 2, 3, 4);  // no blanks still parses
   EXPECT_FALSE(bad.buttons[0].ellipse);          // "yes"
