@@ -216,3 +216,11 @@ TEST(ServerList, ReadersNeedAnOpenPack) {
   EXPECT_FALSE(LoadServerListFiles(nullptr));
   EXPECT_FALSE(LoadServerListFiles("PatchTemp/none"));
 }
+
+TEST(ServerList, PackageAddressIsTakenEvenWhenTheIniCannotBeWritten) {
+  GetLauncherIni().microClientUrl = std::string(kIniMicro) + "/";
+  EXPECT_FALSE(LauncherCfg::ApplyMicroClientUrl("http://127.0.0.1/new", ".\\no_such_dir\\launcher.ini"));
+  EXPECT_EQ("http://127.0.0.1/new/", GetLauncherIni().microClientUrl);
+  EXPECT_FALSE(LauncherCfg::ApplyMicroClientUrl("http://127.0.0.1/x\r\n", ".\\launcher.ini"));
+  EXPECT_EQ("http://127.0.0.1/new/", GetLauncherIni().microClientUrl);
+}
