@@ -9,20 +9,23 @@
 namespace LauncherCfg {
 
 namespace {
-EndProcessHook g_endHook = nullptr;
+EndProcessHook& EndHook() {
+  static EndProcessHook hook = nullptr;
+  return hook;
 }
+}  // namespace
 
 EndProcessHook SetEndProcessHook(EndProcessHook hook) {
-  EndProcessHook previous = g_endHook;
-  g_endHook = hook;
+  EndProcessHook previous = EndHook();
+  EndHook() = hook;
   return previous;
 }
 
 void FatalConfigExit(HWND__* owner, const char* text, const char* caption, unsigned type, int exitCode) {
   EngineFunc::ShowMessageBox(owner, text, caption, type);
   fflush(nullptr);
-  if (g_endHook != nullptr) {
-    g_endHook(exitCode);
+  if (EndHook() != nullptr) {
+    EndHook()(exitCode);
     return;
   }
   ExitProcess(static_cast<UINT>(exitCode));

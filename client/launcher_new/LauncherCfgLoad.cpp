@@ -67,6 +67,11 @@ bool LoadLayoutFromPack(FilePack::CFilePackIndexMgr* pack, const char* entryName
     LayoutReadFailedExit(owner);
     return false;
   }
+  if (entry->size > kMaxLayoutDocument) {
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "界面配置文件太大:%s %u", entryName, entry->size);
+    LayoutReadFailedExit(owner);
+    return false;
+  }
   LoadXmlDocumentFromPack(doc, entry, pack);
   return ApplyLayoutOrExit(doc, owner, layout);
 }

@@ -36,11 +36,11 @@ const IniKey kKeys[] = {
 
 }  // namespace
 
-void ReadLauncherIni(const char* path, LauncherIniSettings* settings) {
+void ReadLauncherIni(const char* path, LauncherIniSettings* settings, bool writeBack) {
   char buffer[kAddressBuffer];
   for (const IniKey& key : kKeys) {
     GetPrivateProfileStringA(kLauncherIniSection, key.name, key.fallback, buffer, static_cast<DWORD>(key.buffer), path);
-    WritePrivateProfileStringA(kLauncherIniSection, key.name, buffer, path);
+    if (writeBack) WritePrivateProfileStringA(kLauncherIniSection, key.name, buffer, path);
     settings->*key.field = buffer;
   }
   settings->microClientUrl += "/";

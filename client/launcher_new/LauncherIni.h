@@ -15,14 +15,15 @@ struct LauncherIniSettings {
 extern const char* const kLauncherIniPath;  // ".\\launcher.ini"
 extern const char* const kLauncherIniSection;
 
-// Reads the five keys (defaults where missing) and writes each back at
-// once, then appends "/" to microClientUrl.
-void ReadLauncherIni(const char* path, LauncherIniSettings* settings);
+// Reads the five keys (defaults where missing) and, unless only looking,
+// writes each back at once; then appends "/" to microClientUrl.
+void ReadLauncherIni(const char* path, LauncherIniSettings* settings, bool writeBack = true);
 
 // A downloaded address may not carry control characters (CR/LF would add
 // keys to the ini) and must fit the 512-byte buffers it is kept in.
 bool IsStorableAddress(const char* address);
-// Refuses (with a report) what IsStorableAddress refuses; the old value stays.
+// Refuses (with a report) what IsStorableAddress refuses, the old value
+// stays; else the result of the write.
 bool WriteLauncherIniAddress(const char* path, const char* key, const char* address);
 
 LauncherIniSettings& GetLauncherIni();

@@ -29,11 +29,12 @@ const TiXmlElement* Child(const TiXmlElement* e, const char* name) {
 
 void ReadFont(const TiXmlElement* e, LayoutFont* font) {
   if (e == nullptr) return;
-  LayoutPoint size;
-  if (ParsePoint(e->Attribute("size"), &size)) {
-    font->height = size.x;
-    font->width = size.y;
-  }
+  // Only the height matters, so a size of one number still gives it.
+  int height = 0, width = 0;
+  const char* size = e->Attribute("size");
+  int parsed = size != nullptr ? sscanf(size, "%d, %d", &height, &width) : 0;
+  if (parsed >= 1) font->height = height;
+  if (parsed == 2) font->width = width;
   ReadString(e, "style", &font->face);
   ParseColor(e->Attribute("color"), &font->color);
 }

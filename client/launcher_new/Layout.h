@@ -94,8 +94,12 @@ class CFilePackIndexMgr;
 }
 
 namespace LauncherCfg {
+// Largest layout we allocate for: the size comes from a patched pack index.
+const uint32_t kMaxLayoutDocument = 16u * 1024 * 1024;
+
 // The layout entry entryName of the configuration pack; every failure
-// (pack not open, entry missing, parse error) ends as ApplyLayoutOrExit.
+// (pack not open, entry missing or oversized, parse error) ends as
+// ApplyLayoutOrExit.
 bool LoadLayoutFromPack(FilePack::CFilePackIndexMgr* pack, const char* entryName, HWND__* owner,
                         LauncherLayout* layout);
 }  // namespace LauncherCfg

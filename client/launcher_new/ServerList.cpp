@@ -139,9 +139,12 @@ bool ParseNeedDownloadXml(const TiXmlDocument& doc, std::vector<NeedDownloadEntr
 ServerListTables& GetServerListTables() { return util::Singleton<ServerListTables>::GetInstance(); }
 
 bool ApplyMicroClientUrl(const char* url, const char* iniPath) {
-  if (!WriteLauncherIniAddress(iniPath, "MicroClientURL", url)) return false;
+  bool written = WriteLauncherIniAddress(iniPath, "MicroClientURL", url);
+  // Only a refused address is dropped; an ini that cannot be written still
+  // leaves the package's address in memory, as every profile write here.
+  if (!written && !IsStorableAddress(url)) return false;
   GetLauncherIni().microClientUrl = std::string(url) + "/";
-  return true;
+  return written;
 }
 
 }  // namespace LauncherCfg

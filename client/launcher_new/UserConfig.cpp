@@ -10,7 +10,11 @@ const char* const kUserConfigPath = "LauncherCfg/config.xml";
 
 namespace {
 
-volatile bool g_microClientOpen = true;
+// Read by the pack side on other threads: one aligned byte.
+volatile bool& MicroClientOpenCopy() {
+  static volatile bool open = true;
+  return open;
+}
 
 void ReadText(const TiXmlElement* element, const char* name, std::string* field) {
   if (const char* value = element->Attribute(name)) *field = value;
@@ -72,8 +76,8 @@ void BuildUserConfigDocument(const UserConfig& cfg, TiXmlDocument* doc) {
   SetNumber(e, "line", cfg.line);
 }
 
-bool MicroClientOpenFlag() { return g_microClientOpen; }
-void SetMicroClientOpenFlag(bool open) { g_microClientOpen = open; }
+bool MicroClientOpenFlag() { return MicroClientOpenCopy(); }
+void SetMicroClientOpenFlag(bool open) { MicroClientOpenCopy() = open; }
 
 bool SaveUserConfigFile(const char* path, const UserConfig& cfg) {
   MakeWritable(path);
