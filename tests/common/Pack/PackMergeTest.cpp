@@ -166,3 +166,25 @@ TEST(MergePack, RefusalsLeaveTheDestinationAsItWas) {
     EXPECT_EQ(4u, packtest::FilesIn("mpf").size());
   }
 }
+
+TEST(MergePack, AppendsPastFourGiBAreRefused) {
+  CreateDirectoryA("mp4g", nullptr);
+  ASSERT_TRUE(CopyKitPack("small_lz0_w0", "mp4g/src"));
+  ASSERT_TRUE(CopyKitPack("small_lz0_w0", "mp4g/dst"));
+  const std::string index = ReadFileBytes("mp4g/dst.pkg1");
+  const LONGLONG nearEnd = 0xFFFFF000LL;  // sparse: the offsets are u32
+  HANDLE h = CreateFileA("mp4g/dst.pkg", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  LARGE_INTEGER to;
+  to.QuadPart = nearEnd;
+  ASSERT_TRUE(SetFilePointerEx(h, to, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+  CloseHandle(h);
+  testsupport::ReportCapture quiet;
+  EXPECT_FALSE(CFilePackIndexMgr::MergePack(nullptr, "mp4g/src.pkg1", "mp4g/src.pkg", "mp4g/dst.pkg1", "mp4g/dst.pkg", false));
+  EXPECT_EQ(index, ReadFileBytes("mp4g/dst.pkg1"));
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  ASSERT_TRUE(GetFileAttributesExA("mp4g/dst.pkg", GetFileExInfoStandard, &info));
+  EXPECT_EQ(static_cast<DWORD>(nearEnd), info.nFileSizeLow);
+  EXPECT_EQ(0u, info.nFileSizeHigh);
+  testsupport::RemoveTree("mp4g");
+}
