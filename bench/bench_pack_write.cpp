@@ -13,21 +13,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "BenchPackInputs.h"
 #include "common/Pack/FilePackIndexMgr.h"
 
 using namespace FilePack;
+using benchpack::AddRecord;
+using benchpack::Now;
 
 namespace {
 
 const uint32_t kFileSize = 1u << 20;
 const uint32_t kGap = 64u << 10;
-
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // Inputs reach the disk before any timing, as the reference's inputs do.
 bool WriteAll(const std::string& path, const std::string& bytes) {
@@ -44,13 +40,6 @@ bool WriteIndex(const std::string& path, const std::string& image) {
   std::string file;
   return PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &file) &&
          WriteAll(path, file);
-}
-
-void AddRecord(std::string& image, const std::string& key, const PackEntry& entry) {
-  PackIndexRecord record = {};
-  record.entry = entry;
-  snprintf(record.name, sizeof(record.name), "%s", key.c_str());
-  AppendMaskedRecord(image, &record, sizeof(record));
 }
 
 // A stored pack of count 1 MiB files, each followed by a gap.
@@ -75,15 +64,7 @@ bool BuildGappedPack(const std::string& dir, int count) {
 }
 
 bool BuildIndex(const std::string& dir, uint32_t entries) {
-  std::string image;
-  AppendIndexHeader(image, PackIndexHeader{entries, 0, 0, 1});
-  PackEntry entry = {};
-  for (uint32_t i = 0; i < entries; ++i) {
-    entry.offset = i * 4096;
-    entry.size = 4096 + i % 977;
-    entry.packedSize = 1000 + i % 3001;
-    AddRecord(image, "data/world/area" + std::to_string(i % 97) + "/model_" + std::to_string(i) + ".mdl2", entry);
-  }
+  std::string image = benchpack::SyntheticIndexImage(entries);
   return WriteIndex(dir + "/index.pkg1", image) && WriteAll(dir + "/index.pkg", "");
 }
 

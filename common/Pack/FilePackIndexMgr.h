@@ -1,4 +1,5 @@
-// One open pack: index plus data file, with lookup, read and extract.
+// One open pack: index plus data file, with lookup, read, extract, delete,
+// save, compaction, micro-client resources and merges.
 #pragma once
 #include <windows.h>
 
@@ -107,6 +108,8 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool ParseMainIndex(const std::string& image);
   bool ReadStored(const PackEntry& entry, uint8_t* buffer);
   bool AllocateScratch();
+  // Reserved word, flags and largest sizes; the scratch buffer follows them.
+  bool TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest);
   bool ParseMicroIndex(const std::string& image);
   bool IsDownloadKey(const std::string& key);
   void FinishCompaction(bool ok, LONG target);
