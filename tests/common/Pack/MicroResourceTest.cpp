@@ -227,6 +227,10 @@ TEST(MicroResource, SixteenThreadsThenTheNineWorkerMerge) {
     snprintf(folder, sizeof(folder), "data/%03d", n);
     EXPECT_EQ(0u, Records(folder)) << n;
     EXPECT_TRUE(PackHolds(base, PlainByKey(Micro9(n))));
+    std::vector<std::vector<std::string>> rows;
+    for (auto& row : packtest::Manifest("micro9.txt"))
+      if (std::stoi(row[0]) == n) rows.push_back({row[1], row[3]});
+    packtest::RecordForOracle(base, "micro_merged_" + std::to_string(n), rows);
   }
   for (int n = 1; n <= 9; ++n) {
     FilePack::ClientPackManager(n)->SetMicroMode(false);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "PackWriteTestUtil.h"
@@ -138,6 +139,10 @@ TEST(MergePack, AppendsTheSourceAndRepointsSharedKeys) {
     for (auto& file : KitFiles(c.source)) EXPECT_GE(dst.FindEntry(file.first.c_str())->offset, oldData.size());
     dst.Close(false);
     EXPECT_TRUE(PackHolds("mp/dst", KitFiles(c.source)));
+    std::vector<std::vector<std::string>> rows;
+    for (auto& row : packtest::Manifest("good.txt"))
+      if (row[0] == c.source) rows.push_back({row[1], row[2]});
+    packtest::RecordForOracle("mp/dst", std::string("merged_") + c.source, rows);
   }
   EXPECT_FALSE(CFilePackIndexMgr::MergePack(nullptr, nullptr, "a", "b", "c", false));
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -67,6 +68,25 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
   } while (FindNextFileA(h, &fd));
   FindClose(h);
   return names;
+}
+
+// Hands a written pack to the kit's verify step (packs.py verify); rows are
+// (key, kit plain file below packs/).
+inline void RecordForOracle(const std::string& local, const std::string& oursName,
+                            const std::vector<std::vector<std::string>>& rows) {
+  static bool fresh = true;
+  const std::string dir = Fx("ours");
+  if (fresh) {
+    testsupport::RemoveTree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    fresh = false;
+  }
+  ASSERT_TRUE(CopyFileA((local + ".pkg").c_str(), (dir + "/" + oursName + ".pkg").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((local + ".pkg1").c_str(), (dir + "/" + oursName + ".pkg1").c_str(), FALSE));
+  FILE* list = fopen((dir + "/ours.txt").c_str(), "ab");
+  ASSERT_NE(nullptr, list);
+  for (auto& row : rows) fprintf(list, "%s %s %s\n", oursName.c_str(), row[0].c_str(), row[1].c_str());
+  fclose(list);
 }
 
 }  // namespace packtest
