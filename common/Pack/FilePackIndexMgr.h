@@ -165,6 +165,8 @@ CFilePackIndexMgr* ClientPackManager(int packNumber);
 CFilePackIndexMgr* GlobalPackManager();
 
 const PackEntry* FindFileInGlobalPack(const char* key);
+bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
+
 // Offset, type code, name and size are passed through; the address comes
 // from the manager's micro index. A null manager gives an empty item.
 MicroDownloadItem MakeDownloadItem(int offset, int typeCode, const char* name, int size, CFilePackIndexMgr* manager);
@@ -176,7 +178,6 @@ bool MergeResourceFiles(PackProgressCallback progress, const char* dataPath, con
 // Nine workers, one per data pack; false when any pack failed to merge.
 bool MergeAllDataPacks(bool deleteDownloaded, PackProgressCallback progress = nullptr);
 void GetMergeProgress(int* merged, int* toMerge);
-bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
 
 // setlocale is process-wide and pack work switches it on several threads.
 void SetPackLocale(const char* name);
