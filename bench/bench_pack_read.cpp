@@ -16,19 +16,15 @@
 
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/Lzma.h"
+#include "BenchPackInputs.h"
 
 using namespace FilePack;
+using benchpack::AddRecord;
+using benchpack::Now;
 
 namespace {
 
 const uint32_t kFileSize = 1u << 20;
-
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // Text-like bytes that compress about as well as client files.
 std::string FileBytes(uint32_t seed) {
@@ -52,13 +48,6 @@ bool WriteAll(const std::string& path, const std::string& bytes) {
   if (f == nullptr) return false;
   bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return fclose(f) == 0 && ok;
-}
-
-void AddRecord(std::string& image, const char* key, const PackEntry& entry) {
-  PackIndexRecord record = {};
-  record.entry = entry;
-  snprintf(record.name, sizeof(record.name), "%s", key);
-  AppendMaskedRecord(image, &record, sizeof(record));
 }
 
 bool WriteIndex(const std::string& path, const std::string& image) {
@@ -109,16 +98,7 @@ bool BuildPack(const std::string& dir, const char* name, int count, bool lzma) {
 }
 
 bool BuildIndex(const std::string& dir, uint32_t entries) {
-  std::string image;
-  AppendIndexHeader(image, PackIndexHeader{entries, 0, 0, 1});
-  PackEntry entry = {};
-  for (uint32_t i = 0; i < entries; ++i) {
-    entry.offset = i * 4096;
-    entry.size = 4096 + i % 977;
-    entry.packedSize = 1000 + i % 3001;
-    AddRecord(image, ("data/world/area" + std::to_string(i % 97) + "/model_" + std::to_string(i) + ".mdl2").c_str(),
-              entry);
-  }
+  std::string image = benchpack::SyntheticIndexImage(entries);
   uint8_t props[5];
   std::string stream = Compress(image, props);
   return !stream.empty() && WriteIndex(dir + "/index.pkg1", image) && WriteAll(dir + "/index.pkg", "") &&
