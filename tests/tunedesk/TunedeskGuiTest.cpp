@@ -14,6 +14,7 @@ namespace {
 const char* const kDialogClass = "#32770";
 const char* const kCaption = "系统设置";
 const DWORD kWait = 20000;
+const char* const kShot = "tunedesk_dialog.png";
 
 std::string ExePath() {
   std::string path = TUNEDESK_EXE;
@@ -61,6 +62,7 @@ std::vector<int> Checked(HWND dialog) {
 }  // namespace
 
 TEST(TunedeskGui, CentredInTheRectangleWithDefaultsAndScreenshot) {
+  DeleteFileA(kShot);  // the fixture kit checks the one this run writes
   std::string dir = Folder("defaults", nullptr);
   Tunedesk run;
   ASSERT_TRUE(run.Start(dir));
@@ -104,7 +106,7 @@ TEST(TunedeskGui, CentredInTheRectangleWithDefaultsAndScreenshot) {
   EXPECT_NEAR(area.bottom, r.bottom, 3);
   windriver::Image shot;
   ASSERT_TRUE(windriver::CaptureScreen(r, &shot));
-  ASSERT_TRUE(testsupport::WriteFileBytes("tunedesk_dialog.png", windriver::EncodePng(shot)));
+  ASSERT_TRUE(testsupport::WriteFileBytes(kShot, windriver::EncodePng(shot)));
 
   // Dragging by the client area moves the window by the mouse's offset.
   ASSERT_TRUE(windriver::Drag(run.dialog, {20, 20}, {50, 35}));
