@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <set>
+
 #include "support/TestSupport.h"
 #include "WinDriver.h"
 
@@ -210,10 +212,13 @@ TEST(TunedeskGui, EveryReportIsAlsoAMessageBox) {
   for (; text != nullptr; text = FindWindowExA(boxes[0], text, "Static", nullptr)) shown += windriver::WindowText(text);
   EXPECT_NE(shown.find("EngineFunc_StrNcpy error"), std::string::npos) << shown;
   // Each box is dismissed; the dialog then goes on with the rest of the file.
+  std::set<HWND> shownBoxes;
   for (int i = 0; i < 100; ++i, Sleep(50)) {
-    windriver::DismissOtherDialogs(run.process.Id(), dialog);
+    for (HWND box : windriver::DismissOtherDialogs(run.process.Id(), dialog)) shownBoxes.insert(box);
     if (windriver::GetCheck(dialog, 1005) == BST_CHECKED) break;
   }
+  // The copy's overflow, then the key's length, once on lookup, once on insert.
+  EXPECT_EQ(shownBoxes.size(), 3u);
   run.dialog = dialog;
   EXPECT_EQ(Checked(dialog), (std::vector<int>{1005, 1016}));  // 1280 wide, 768 high
   ASSERT_TRUE(windriver::Click(dialog, IDCANCEL));

@@ -110,14 +110,13 @@ HWND WaitForWindow(DWORD pid, const char* className, const char* caption, DWORD 
 
 std::vector<HWND> OtherDialogs(DWORD pid, HWND except) { return Windows(pid, kDialogClass, nullptr, except); }
 
-int DismissOtherDialogs(DWORD pid, HWND except) {
-  int closed = 0;
-  for (HWND box : OtherDialogs(pid, except)) {
+std::vector<HWND> DismissOtherDialogs(DWORD pid, HWND except) {
+  std::vector<HWND> boxes = OtherDialogs(pid, except);
+  for (HWND box : boxes) {
     PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ++closed;
   }
-  return closed;
+  return boxes;
 }
 
 bool WaitIdle(HWND window, DWORD timeoutMs) {

@@ -40,8 +40,8 @@ HWND WaitForWindow(DWORD pid, const char* className, const char* caption, DWORD 
 // Visible top-level dialog-class windows (message boxes included) of the
 // process other than except.
 std::vector<HWND> OtherDialogs(DWORD pid, HWND except);
-// Closes them (their cancel and OK); the number closed.
-int DismissOtherDialogs(DWORD pid, HWND except);
+// Closes them (their cancel and OK); the ones closed.
+std::vector<HWND> DismissOtherDialogs(DWORD pid, HWND except);
 
 // Returns once the window's thread has handled every message this driver
 // sent it before and waits for input (a modal box counts as waiting).
