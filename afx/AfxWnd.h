@@ -83,7 +83,7 @@ template <auto F> LRESULT OnCtlColorMsg(CWnd* w, UINT message, WPARAM wp, LPARAM
 
 #define BEGIN_MESSAGE_MAP(Class, Base)          \
   const AfxMsgMap* Class::ClassMessageMap() {   \
-    typedef Class ThisClass;                    \
+    using ThisClass [[maybe_unused]] = Class;   \
     typedef Base TheBase;                       \
     static const AfxMsgEntry entries[] = {
 #define END_MESSAGE_MAP()                                          \
@@ -151,7 +151,7 @@ class CWnd {
   BOOL CreateEx(DWORD exStyle, const char* className, const char* text, DWORD style, const RECT& rect,
                 CWnd* parent, UINT_PTR idOrMenu);
   BOOL DestroyWindow();
-  HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
+  HWND GetSafeHwnd() const { return m_hWnd; }
   operator HWND() const { return m_hWnd; }
 
   // Dispatch: the message map, reflection to the child, then Default().

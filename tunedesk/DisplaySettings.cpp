@@ -108,6 +108,7 @@ bool SaveSettings(const char* path, const DisplaySettings& settings) {
     SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
   if (!MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileA(temp.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);  // the old file as it was
     return false;
   }
   return true;

@@ -1,26 +1,49 @@
 #include "WinDriver.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/CRC32.h"
 
 namespace windriver {
 
 Process::~Process() {
-  if (m_info.hProcess == nullptr) return;
-  if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(m_info.hProcess, 99);
-    WaitForSingleObject(m_info.hProcess, 5000);
+  if (m_info.hProcess != nullptr) {
+    if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(m_info.hProcess, 99);
+      WaitForSingleObject(m_info.hProcess, 5000);
+    }
+    if (m_watchdog.joinable()) m_watchdog.join();
+    CloseHandle(m_info.hProcess);
+    CloseHandle(m_info.hThread);
   }
-  CloseHandle(m_info.hProcess);
-  CloseHandle(m_info.hThread);
+  if (m_job != nullptr) CloseHandle(m_job);
 }
 
-bool Process::Start(const std::string& exe, const std::string& commandLine, const std::string& dir) {
+bool Process::Start(const std::string& exe, const std::string& commandLine, const std::string& dir,
+                    DWORD lifetimeMs) {
+  if (m_info.hProcess != nullptr) return false;
+  // Without a job the program still dies with this object or by the watchdog.
+  m_job = CreateJobObjectA(nullptr, nullptr);
+  if (m_job != nullptr) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+  }
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
-  return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.empty() ? nullptr : dir.c_str(), &startup, &m_info) != FALSE;
+  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                      dir.empty() ? nullptr : dir.c_str(), &startup, &m_info))
+    return false;
+  if (m_job != nullptr) AssignProcessToJobObject(m_job, m_info.hProcess);
+  ResumeThread(m_info.hThread);
+  HANDLE process = m_info.hProcess;
+  m_watchdog = std::thread([process, lifetimeMs] {
+    if (WaitForSingleObject(process, lifetimeMs) == WAIT_TIMEOUT) TerminateProcess(process, 98);
+  });
+  return true;
 }
 
 bool Process::WaitExit(DWORD timeoutMs, DWORD* code) {
@@ -34,9 +57,9 @@ namespace {
 
 struct Search {
   DWORD pid;
+  const char* className;
   const char* caption;
   HWND except;
-  bool dialogsOnly;
   std::vector<HWND> found;
 };
 
@@ -46,45 +69,54 @@ BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
   GetWindowThreadProcessId(hwnd, &pid);
   if (pid != s->pid || hwnd == s->except || !IsWindowVisible(hwnd)) return TRUE;
   char text[256] = {};
-  if (s->dialogsOnly) {
-    GetClassNameA(hwnd, text, sizeof(text));
-    if (strcmp(text, "#32770") != 0) return TRUE;
-  } else if (s->caption != nullptr) {
-    GetWindowTextA(hwnd, text, sizeof(text));
-    if (strcmp(text, s->caption) != 0) return TRUE;
-  }
+  if (s->className != nullptr && (!GetClassNameA(hwnd, text, sizeof(text)) || strcmp(text, s->className) != 0))
+    return TRUE;
+  if (s->caption != nullptr && WindowText(hwnd) != s->caption) return TRUE;
   s->found.push_back(hwnd);
   return TRUE;
 }
 
-std::vector<HWND> Windows(DWORD pid, const char* caption, HWND except, bool dialogsOnly) {
-  Search s = {pid, caption, except, dialogsOnly, {}};
+std::vector<HWND> Windows(DWORD pid, const char* className, const char* caption, HWND except) {
+  Search s = {pid, className, caption, except, {}};
   EnumWindows(&Collect, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
+const char* const kDialogClass = "#32770";
+
+// Queued like a sent message, ahead of posted ones and in order with
+// WaitIdle's, but without waiting for the handler.
+bool SendQueued(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return SendNotifyMessageA(window, message, wParam, lParam) != FALSE;
+}
+
+LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT failed) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return failed;
+  return static_cast<LRESULT>(result);
+}
+
 }  // namespace
 
-HWND WaitForWindow(DWORD pid, const char* caption, DWORD timeoutMs) {
+HWND WaitForWindow(DWORD pid, const char* className, const char* caption, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   do {
-    std::vector<HWND> found = Windows(pid, caption, nullptr, false);
+    std::vector<HWND> found = Windows(pid, className, caption, nullptr);
     if (!found.empty()) return found.front();
     Sleep(50);
   } while (GetTickCount() - start < timeoutMs);
   return nullptr;
 }
 
-std::vector<HWND> OtherDialogs(DWORD pid, HWND except) { return Windows(pid, nullptr, except, true); }
+std::vector<HWND> OtherDialogs(DWORD pid, HWND except) { return Windows(pid, kDialogClass, nullptr, except); }
 
-int DismissOtherDialogs(DWORD pid, HWND except) {
-  int closed = 0;
-  for (HWND box : OtherDialogs(pid, except)) {
+std::vector<HWND> DismissOtherDialogs(DWORD pid, HWND except) {
+  std::vector<HWND> boxes = OtherDialogs(pid, except);
+  for (HWND box : boxes) {
     PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
     PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ++closed;
   }
-  return closed;
+  return boxes;
 }
 
 bool WaitIdle(HWND window, DWORD timeoutMs) {
@@ -93,9 +125,7 @@ bool WaitIdle(HWND window, DWORD timeoutMs) {
 }
 
 int GetCheck(HWND dialog, int id) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result)) return -1;
-  return static_cast<int>(result);
+  return static_cast<int>(SendBounded(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, -1));
 }
 
 bool IsEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
@@ -104,7 +134,28 @@ bool IsVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, 
 
 bool Click(HWND dialog, int id) {
   HWND button = GetDlgItem(dialog, id);
-  return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+  if (button == nullptr || !IsWindowEnabled(button) || !IsWindowVisible(button)) return false;
+  LONG type = GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK;
+  if (type == BS_AUTORADIOBUTTON) {
+    // The button's own rule: the other auto radios of its group (the ones
+    // the dialog manager walks, so hidden or disabled ones keep their state).
+    HWND item = button;
+    do {
+      if ((GetWindowLongA(item, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+        SendBounded(item, BM_SETCHECK, item == button ? BST_CHECKED : BST_UNCHECKED, 0, 0);
+      item = GetNextDlgGroupItem(dialog, item, FALSE);
+    } while (item != nullptr && item != button);
+  } else if (type == BS_AUTOCHECKBOX) {
+    WPARAM next = SendBounded(button, BM_GETCHECK, 0, 0, 0) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+    SendBounded(button, BM_SETCHECK, next, 0, 0);
+  }
+  return SendQueued(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+bool Drag(HWND window, POINT from, POINT to) {
+  return SendQueued(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y)) &&
+         SendQueued(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y)) &&
+         SendQueued(window, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
 }
 
 std::string WindowText(HWND window) {
@@ -116,6 +167,30 @@ std::string WindowText(HWND window) {
 uint32_t Image::Pixel(int x, int y) const {
   const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
   return (static_cast<uint32_t>(p[0]) << 16) | (p[1] << 8) | p[2];
+}
+
+RECT Image::AreaAround(int x, int y) const {
+  RECT box = {x, y, x, y};
+  if (x < 0 || y < 0 || x >= width || y >= height) return box;
+  uint32_t colour = Pixel(x, y);
+  std::vector<bool> seen(static_cast<size_t>(width) * height);
+  std::vector<POINT> todo = {{x, y}};
+  seen[static_cast<size_t>(y) * width + x] = true;
+  while (!todo.empty()) {
+    POINT p = todo.back();
+    todo.pop_back();
+    box.left = std::min<LONG>(box.left, p.x), box.right = std::max<LONG>(box.right, p.x + 1);
+    box.top = std::min<LONG>(box.top, p.y), box.bottom = std::max<LONG>(box.bottom, p.y + 1);
+    const POINT next[] = {{p.x - 1, p.y}, {p.x + 1, p.y}, {p.x, p.y - 1}, {p.x, p.y + 1}};
+    for (POINT n : next) {
+      if (n.x < 0 || n.y < 0 || n.x >= width || n.y >= height) continue;
+      size_t i = static_cast<size_t>(n.y) * width + n.x;
+      if (seen[i] || Pixel(n.x, n.y) != colour) continue;
+      seen[i] = true;
+      todo.push_back(n);
+    }
+  }
+  return box;
 }
 
 bool CaptureScreen(const RECT& rect, Image* image) {
