@@ -8,12 +8,29 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "PackFormat.h"
 #include "common/Locks.h"
 
 namespace FilePack {
+
+class PackOutFile;
+class CFilePackIndexMgr;
+
+// (done, total) of a merge.
+typedef void (*PackProgressCallback)(int done, int total);
+
+// One resource for the micro-client downloader to fetch.
+struct MicroDownloadItem {
+  int typeCode = 9;             // the owning pack's number
+  std::string address;          // download base + "/" + micro record file name
+  std::string resourceName;     // as the caller gave it
+  int offset = 0;               // the micro record's offset
+  int size = 0;                 // download size
+  CFilePackIndexMgr* owner = nullptr;
+};
 
 class CFilePackIndexMgr : public CSemiAutoIntLock {
  public:
@@ -39,12 +56,38 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool UnpackEntry(const PackEntry* entry, uint8_t* buffer);
   bool ExtractFile(const char* key, const char* localPath);
 
-  // Micro client: moves received resources into the lite index.
+  // Deleting and saving: marks, then one SaveChanges. Both old files stay
+  // as they were whenever SaveChanges or CompactPack returns false.
+  bool DeleteFile(const char* key);
+  bool SaveChanges();
+  bool CompactPack();
+  LONG CompactProgress() const { return m_compactProgress; }
+  void BuildFullIndexFromLite();
+  void BuildLiteIndexFromFull();
+  // Puts the header at the image's start and takes its two flags.
+  void WriteIndexHeader(const PackIndexHeader& header, std::string* image);
+  static bool WriteEntryData(const uint8_t* bytes, uint32_t length, PackOutFile* out);
+  static bool PackFileInPlace(const char* path);
+  static bool SwapIndexFiles(const char* targetPath, const char* newPath);
+
+  // Micro client.
+  bool OpenMicroIndex(const char* path);
+  bool FindMicroEntry(const char* name, MicroIndexRecord* record);
+  bool GetMicroLocalPath(const char* name, std::string* address);
+  // Checks a downloaded file against the micro index and parks it as a
+  // .pkg3 record; false (and the file deleted) when it is refused.
+  bool AddDownloadedResource(const char* name, const char* downloadedPath);
+  // Moves received resources into the lite index.
   void PublishDownloads();
   // The resource's bytes from its downloaded file (not yet merged).
   bool ReadDownloadedFile(const PackEntry* entry, uint8_t* buffer);
 
   static bool ReadWholeFile(const char* path, std::string* data, bool checkLength, uint32_t expectedLength);
+  static bool ReadResourceRecord(const char* path, MicroIndexRecord* record);
+
+  // Appends every file of the source pack to the destination pack.
+  static bool MergePack(PackProgressCallback progress, const char* sourceIndex, const char* sourceData,
+                        const char* destIndex, const char* destData, bool destMicroMode);
 
   const char* PackName() const { return m_packName; }
   bool HandleMode() const { return m_handleMode; }
@@ -64,6 +107,9 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool ParseMainIndex(const std::string& image);
   bool ReadStored(const PackEntry& entry, uint8_t* buffer);
   bool AllocateScratch();
+  bool ParseMicroIndex(const std::string& image);
+  bool IsDownloadKey(const std::string& key);
+  void FinishCompaction(bool ok, LONG target);
 
  public:
   // Fields in the order the rest of the pack code expects them.
@@ -87,6 +133,9 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   CRITICAL_SECTION m_knownLock;
   std::unordered_map<std::string, PackEntry> m_pendingDownloads;
   CRITICAL_SECTION m_pendingLock;
+  // Keys received from downloads: their offsets are the server's, so they
+  // stay out of every written index until a merge puts them in the pack.
+  std::unordered_set<std::string> m_downloadKeys;  // under m_knownLock
   std::map<uint32_t, std::string> m_downloadedFiles;
   // A slim reader/writer lock: readers on several threads share it and each
   // releases its own hold, which a critical section cannot do across threads.
@@ -113,6 +162,17 @@ CFilePackIndexMgr* ClientPackManager(int packNumber);
 CFilePackIndexMgr* GlobalPackManager();
 
 const PackEntry* FindFileInGlobalPack(const char* key);
+// Offset, type code, name and size are passed through; the address comes
+// from the manager's micro index. A null manager gives an empty item.
+MicroDownloadItem MakeDownloadItem(int offset, int typeCode, const char* name, int size, CFilePackIndexMgr* manager);
+
+// Merges the folder's .pkg3 records into the pack; false when there was
+// nothing to merge or the merge failed (the records then stay).
+bool MergeResourceFiles(PackProgressCallback progress, const char* dataPath, const char* folder,
+                        const char* indexPath, bool deleteDownloaded, bool globalProgress);
+// Nine workers, one per data pack; false when any pack failed to merge.
+bool MergeAllDataPacks(bool deleteDownloaded, PackProgressCallback progress = nullptr);
+void GetMergeProgress(int* merged, int* toMerge);
 bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
 
 // setlocale is process-wide and pack work switches it on several threads.

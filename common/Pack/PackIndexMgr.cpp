@@ -97,6 +97,7 @@ void CFilePackIndexMgr::Close(bool handleMode) {
     {
       CSectionHold known(&m_knownLock);
       m_knownResources.clear();
+      m_downloadKeys.clear();
     }
     {
       CSectionHold pending(&m_pendingLock);

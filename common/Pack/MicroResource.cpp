@@ -1,0 +1,184 @@
+// Micro client: the micro index, download items, and accepting a downloaded
+// resource as a .pkg3 record until the merge moves it into the pack.
+#include <cstring>
+#include <new>
+
+#include "PackWriteHelpers.h"
+#include "common/CRC32.h"
+#include "common/EngineFun/Helper.h"
+
+namespace FilePack {
+
+bool CFilePackIndexMgr::ParseMicroIndex(const std::string& image) {
+  std::unordered_map<std::string, MicroIndexRecord> micro;
+  uint32_t largestPacked = m_largestPackedSize, largest = m_largestSize;
+  PackIndexHeader header = {};
+  try {
+    micro.reserve(image.size() / sizeof(MicroIndexRecord));
+    bool parsed = ParseMicroIndexImage(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &header,
+                                       [&](const MicroIndexRecord& record) {
+                                         if (record.record.entry.packedSize > largestPacked)
+                                           largestPacked = record.record.entry.packedSize;
+                                         if (record.record.entry.size > largest) largest = record.record.entry.size;
+                                         micro[record.record.name] = record;
+                                         return true;
+                                       });
+    if (!parsed) return false;
+  } catch (const std::bad_alloc&) {
+    ENGINE_REPORT("false&&\"内存不足\"");
+    return false;
+  }
+  // Bytes already in the pack would be misread under other flags.
+  if (IsOpen() && (!m_liteIndex.empty() || !m_fullIndex.empty()) &&
+      (m_lzma != (header.lzma != 0) || (!m_lzma && m_maskWholeData != (header.maskWholeData != 0)))) {
+    ENGINE_REPORT("false&&\"数据有问题\"");
+    return false;
+  }
+  CSALocker hold(this);  // readers use the scratch buffer
+  m_microIndex.swap(micro);
+  m_entryCount = static_cast<LONG>(header.count);
+  m_reserved = header.reserved;
+  m_maskWholeData = header.maskWholeData != 0;
+  m_lzma = header.lzma != 0;
+  m_largestPackedSize = largestPacked;
+  m_largestSize = largest;
+  return !m_lzma || AllocateScratch();
+}
+
+bool CFilePackIndexMgr::OpenMicroIndex(const char* path) {
+  std::string image;
+  if (path == nullptr || !LoadIndexFile(path, true, &image) || image.empty()) {
+    ENGINE_REPORT("false&&\"文件数据为空或不存在\"");
+    return false;
+  }
+  const uint32_t totalBefore = m_totalCount;
+  bool ok = ParseMicroIndex(image);
+  m_totalCount = totalBefore;
+  return ok;
+}
+
+bool CFilePackIndexMgr::FindMicroEntry(const char* name, MicroIndexRecord* record) {
+  if (name == nullptr || record == nullptr) {
+    ENGINE_REPORT("false&&\"文件名为空\"");
+    return false;
+  }
+  auto found = m_microIndex.find(NormalizeKey(name));
+  if (found == m_microIndex.end()) return false;
+  *record = found->second;
+  return true;
+}
+
+bool CFilePackIndexMgr::GetMicroLocalPath(const char* name, std::string* address) {
+  if (name == nullptr || address == nullptr) {
+    ENGINE_REPORT("false&&\"指针为空\"");
+    return false;
+  }
+  auto found = m_microIndex.find(NormalizeKey(name));
+  if (found == m_microIndex.end()) {
+    ENGINE_REPORT("false&&\"没有数据\"");
+    return false;
+  }
+  *address = m_downloadBase + "/" + found->second.fileName;
+  return true;
+}
+
+MicroDownloadItem MakeDownloadItem(int offset, int typeCode, const char* name, int size, CFilePackIndexMgr* manager) {
+  MicroDownloadItem item;
+  if (manager == nullptr) {
+    ENGINE_REPORT("false&&\"指针为空\"");
+    return item;
+  }
+  item.typeCode = typeCode;
+  if (name != nullptr) {
+    manager->GetMicroLocalPath(name, &item.address);
+    item.resourceName = name;
+  }
+  item.offset = offset;
+  item.size = size;
+  item.owner = manager;
+  return item;
+}
+
+bool CFilePackIndexMgr::ReadResourceRecord(const char* path, MicroIndexRecord* record) {
+  if (path == nullptr || record == nullptr) {
+    ENGINE_REPORT("false&&\"文件指针为空\"");
+    return false;
+  }
+  std::string file;
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size = {};
+  bool ok = GetFileSizeEx(h, &size) && size.QuadPart == static_cast<LONGLONG>(kResourceRecordFileSize);
+  file.resize(kResourceRecordFileSize);
+  DWORD got = 0;
+  ok = ok && ReadFile(h, &file[0], static_cast<DWORD>(file.size()), &got, nullptr) && got == file.size();
+  CloseHandle(h);
+  return ok && DecodeResourceRecord(reinterpret_cast<const uint8_t*>(file.data()), file.size(), record);
+}
+
+bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* downloadedPath) {
+  CSALocker hold(&m_resourceLock);
+  if (name == nullptr || downloadedPath == nullptr) return false;
+  const std::string key = NormalizeKey(name), local = NormalizeKey(downloadedPath);
+  auto refuse = [&]() {
+    ::DeleteFileA(downloadedPath);  // fetched again next time
+    return false;
+  };
+  {
+    CSectionHold known(&m_knownLock);
+    if (m_knownResources.count(key) != 0) return refuse();
+  }
+  auto micro = m_microIndex.find(key);
+  if (micro == m_microIndex.end()) {
+    ENGINE_REPORT("false&&\"文件不存在\"");
+    return refuse();
+  }
+  const MicroIndexRecord& listed = micro->second;
+  const uint32_t expected = StoredLength(listed.record.entry, m_lzma);
+  std::string bytes;
+  if (expected == 0 || !ReadWholeFile(downloadedPath, &bytes, true, expected)) return refuse();
+  const uint32_t crc = Crypto::CCRC32().Calc(reinterpret_cast<const uint8_t*>(bytes.data()), expected);
+  if (crc != listed.crc) {
+    ENGINE_REPORT("false&&\"下载资源CRC验证失败\"");
+    return refuse();
+  }
+
+  MicroIndexRecord parked = {};
+  parked.record.entry.offset = listed.record.entry.offset;
+  parked.record.entry.size = listed.record.entry.size;
+  if (m_lzma) {
+    parked.record.entry.packedSize = listed.record.entry.packedSize;
+    memcpy(parked.record.entry.props, listed.record.entry.props, sizeof(parked.record.entry.props));
+  }
+  ENGINE_STRNCPY(parked.record.name, sizeof(parked.record.name), key.c_str());
+  parked.crc = crc;
+  if (ENGINE_STRNCPY(parked.fileName, sizeof(parked.fileName), downloadedPath) == nullptr) return refuse();
+
+  // The record is complete on disk before anything in memory points at it.
+  uint8_t encoded[kResourceRecordFileSize];
+  EncodeResourceRecord(parked, encoded);
+  std::string recordPath;
+  PackOutFile out;
+  if (!CreateUniqueFile(std::string(m_packName) + "/", ".pkg3", &recordPath, &out)) return refuse();
+  bool written = out.Write(encoded, sizeof(encoded)) && out.Flush();
+  written = out.Close() && written;
+  if (!written) {
+    ENGINE_REPORT("false&&\"文件指针或文件内容为空\"");
+    ::DeleteFileA(recordPath.c_str());
+    return refuse();
+  }
+
+  AcquireSRWLockExclusive(&m_downloadedLock);
+  m_downloadedFiles.emplace(parked.record.entry.offset, local);
+  ReleaseSRWLockExclusive(&m_downloadedLock);
+  {
+    CSectionHold known(&m_knownLock);
+    m_knownResources[key] = parked.record.entry;
+    m_downloadKeys.insert(key);
+  }
+  CSectionHold pending(&m_pendingLock);
+  m_pendingDownloads[key] = parked.record.entry;
+  return true;
+}
+
+}  // namespace FilePack

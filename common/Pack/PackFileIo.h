@@ -1,0 +1,59 @@
+// The file layer of the pack writers: Win32 handles with every byte count
+// checked, complete new files, and replacing files so that a failure leaves
+// the old ones in place.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace FilePack {
+
+class PackOutFile {
+ public:
+  PackOutFile() = default;
+  ~PackOutFile();
+  PackOutFile(const PackOutFile&) = delete;
+  PackOutFile& operator=(const PackOutFile&) = delete;
+
+  // CREATE_ALWAYS, CREATE_NEW, or OPEN_ALWAYS positioned at the end.
+  bool Open(const char* path, DWORD disposition);
+  bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+  bool Write(const void* data, size_t count);
+  bool Flush();
+  bool Size(uint64_t* size) const;
+  // Cuts the file back to size and continues writing there.
+  bool Truncate(uint64_t size);
+  bool Close();
+
+ private:
+  HANDLE m_handle = INVALID_HANDLE_VALUE;
+  std::string m_path;
+};
+
+// Writes bytes as the whole content of path, flushes, and reads them back.
+bool WriteFileChecked(const char* path, const std::string& bytes);
+
+// Creates a file that did not exist, named prefix + a number + suffix.
+bool CreateUniqueFile(const std::string& prefix, const std::string& suffix, std::string* path, PackOutFile* file);
+
+struct FileReplacement {
+  std::string fresh;   // complete, checked new file
+  std::string target;  // the file it replaces
+};
+// Replaces every target by its fresh file, in list order. On any failure the
+// targets already replaced get their old content back and the result is false.
+bool ReplaceFiles(const std::vector<FileReplacement>& list);
+
+// Test seam for fault runs; either pointer may be null.
+struct PackFaultHooks {
+  bool (*failWrite)(const char* path, size_t count);  // true: the disk is full
+  bool (*failCompress)(size_t length);                 // true: the index packer fails
+};
+void SetPackFaultHooks(const PackFaultHooks& hooks);
+bool PackWriteFaults(const char* path, size_t count);
+bool PackCompressFaults(size_t length);
+
+}  // namespace FilePack

@@ -1,0 +1,191 @@
+// Marking files for deletion, saving the index without them, and the index
+// writers the compaction and the merges share.
+#include <cstring>
+#include <new>
+
+#include "PackWriteHelpers.h"
+#include "common/EngineFun/Helper.h"
+
+namespace FilePack {
+
+namespace {
+
+const uint32_t kCopyChunk = 0xA00000;
+
+}  // namespace
+
+bool CompressIndexImage(const std::string& image, std::string* file) {
+  if (PackCompressFaults(image.size()) ||
+      !PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), file)) {
+    ENGINE_REPORT("false&&\"压缩失败\"");
+    return false;
+  }
+  return true;
+}
+
+bool WriteIndexFile(const char* path, const std::string& image) {
+  std::string file;
+  return CompressIndexImage(image, &file) && WriteFileChecked(path, file);
+}
+
+bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out) {
+  const uint32_t largest = length < kCopyChunk ? length : kCopyChunk;
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(largest) + 1]);
+  if (buffer == nullptr) {
+    ENGINE_REPORT("false&&\"内存不足\"");
+    return false;
+  }
+  for (uint32_t done = 0; done < length;) {
+    uint32_t chunk = length - done < kCopyChunk ? length - done : kCopyChunk;
+    if (!from.ReadAt(buffer.get(), static_cast<uint64_t>(offset) + done, chunk)) return false;
+    if (!CFilePackIndexMgr::WriteEntryData(buffer.get(), chunk, out)) return false;
+    done += chunk;
+  }
+  return true;
+}
+
+bool CFilePackIndexMgr::DeleteFile(const char* key) {
+  if (key == nullptr || !IsOpen()) return false;
+  return m_pendingDeletions.emplace(NormalizeKey(key), std::string()).second;
+}
+
+bool CFilePackIndexMgr::IsDownloadKey(const std::string& key) {
+  CSectionHold hold(&m_knownLock);
+  return m_downloadKeys.count(key) != 0;
+}
+
+void CFilePackIndexMgr::BuildFullIndexFromLite() {
+  if (!m_handleMode) return;
+  std::unordered_map<std::string, PackIndexRecord> full;
+  {
+    CSectionHold lookups(&m_dualLock->first);
+    full.reserve(m_liteIndex.size());
+    for (auto& item : m_liteIndex) {
+      if (IsDownloadKey(item.first)) continue;
+      PackIndexRecord record = {};
+      record.entry = item.second;
+      ENGINE_STRNCPY(record.name, sizeof(record.name), item.first.c_str());
+      full.emplace(item.first, record);
+    }
+  }
+  m_fullIndex.swap(full);
+}
+
+void CFilePackIndexMgr::BuildLiteIndexFromFull() {
+  if (!m_handleMode) return;
+  std::unordered_map<std::string, PackEntry> lite;
+  lite.reserve(m_fullIndex.size());
+  for (auto& item : m_fullIndex) lite.emplace(item.first, item.second.entry);
+  CSectionHold lookups(&m_dualLock->first);
+  CSectionHold known(&m_knownLock);
+  // Received resources are not in the full index; they stay visible.
+  for (const std::string& key : m_downloadKeys) {
+    auto found = m_liteIndex.find(key);
+    if (found != m_liteIndex.end()) lite[key] = found->second;
+  }
+  if (m_microMode) {
+    std::unordered_map<std::string, PackEntry> knownNow;
+    for (auto& item : lite) knownNow.emplace(item.first, item.second);
+    for (const std::string& key : m_downloadKeys) {
+      auto found = m_knownResources.find(key);
+      if (found != m_knownResources.end()) knownNow[key] = found->second;
+    }
+    m_knownResources.swap(knownNow);
+  }
+  m_liteIndex.swap(lite);
+}
+
+void CFilePackIndexMgr::WriteIndexHeader(const PackIndexHeader& header, std::string* image) {
+  if (image == nullptr) {
+    ENGINE_REPORT("false&&\"文件没打开\"");
+    return;
+  }
+  if (image->size() < sizeof(header)) image->resize(sizeof(header));
+  memcpy(&(*image)[0], &header, sizeof(header));
+  m_maskWholeData = header.maskWholeData != 0;
+  m_lzma = header.lzma != 0;
+}
+
+bool CFilePackIndexMgr::WriteEntryData(const uint8_t* bytes, uint32_t length, PackOutFile* out) {
+  if (out == nullptr || !out->IsOpen() || (bytes == nullptr && length != 0)) {
+    ENGINE_REPORT("false&&\"指针有问题，请检查\"");
+    return false;
+  }
+  if (out->Write(bytes, length)) return true;
+  ENGINE_REPORT("false&&\"写文件失败\"");
+  return false;
+}
+
+bool CFilePackIndexMgr::PackFileInPlace(const char* path) {
+  std::string image;
+  if (path == nullptr || !ReadWholeFile(path, &image, false, 0)) {
+    ENGINE_REPORT("false&&\"文件没打开\"");
+    return false;
+  }
+  if (image.empty()) {
+    ENGINE_REPORT("false&&\"文件为空\"");
+    return false;
+  }
+  // Packed in memory and written beside the file: a failure keeps it whole.
+  std::string file;
+  if (!CompressIndexImage(image, &file)) return false;
+  PackOutFile out;
+  std::string fresh;
+  if (!CreateUniqueFile(std::string(path) + ".", ".tmp", &fresh, &out)) {
+    ENGINE_REPORT("false&&\"文件没打开\"");
+    return false;
+  }
+  out.Close();
+  bool ok = WriteFileChecked(fresh.c_str(), file) && ReplaceFiles({{fresh, path}});
+  if (!ok) ::DeleteFileA(fresh.c_str());
+  return ok;
+}
+
+bool CFilePackIndexMgr::SwapIndexFiles(const char* targetPath, const char* newPath) {
+  if (targetPath == nullptr || newPath == nullptr) {
+    ENGINE_REPORT("false&&\"文件名为空\"");
+    return false;
+  }
+  if (ReplaceFiles({{newPath, targetPath}})) return true;
+  EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+  return false;
+}
+
+bool CFilePackIndexMgr::SaveChanges() {
+  if (!IsOpen()) return false;
+  BuildFullIndexFromLite();
+  std::string image;
+  PackIndexHeader header = {0, 0, static_cast<uint8_t>(m_maskWholeData), static_cast<uint8_t>(m_lzma)};
+  for (auto& item : m_fullIndex)
+    if (m_pendingDeletions.count(item.first) == 0) ++header.count;
+  bool ok = true;
+  try {
+    image.reserve(sizeof(header) + static_cast<size_t>(header.count) * sizeof(PackIndexRecord));
+    WriteIndexHeader(header, &image);
+    for (auto& item : m_fullIndex)
+      if (m_pendingDeletions.count(item.first) == 0) AppendMaskedRecord(image, &item.second, sizeof(PackIndexRecord));
+  } catch (const std::bad_alloc&) {
+    ENGINE_REPORT("false&&\"内存不足\"");
+    ok = false;
+  }
+  const std::string fresh = NewIndexName(m_packName), index = PackPath(m_packName, ".pkg1");
+  ok = ok && WriteIndexFile(fresh.c_str(), image) && SwapIndexFiles(index.c_str(), fresh.c_str());
+  if (!ok) {
+    ::DeleteFileA(fresh.c_str());
+    // The marks stay: the indexes in memory still match the old file.
+    if (m_handleMode) m_fullIndex.clear();
+    return false;
+  }
+  {
+    CSectionHold lookups(&m_dualLock->first);
+    for (auto& mark : m_pendingDeletions) m_fullIndex.erase(mark.first);
+  }
+  m_pendingDeletions.clear();
+  BuildLiteIndexFromFull();
+  m_entryCount = static_cast<LONG>(m_fullIndex.size());
+  m_reserved = 0;
+  if (m_handleMode) m_fullIndex.clear();
+  return true;
+}
+
+}  // namespace FilePack

@@ -1,0 +1,25 @@
+// Pieces shared by the pack writers (save, compaction, merges).
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "FilePackIndexMgr.h"
+#include "PackFileIo.h"
+
+namespace FilePack {
+
+// Offsets are u32: nothing may end past this.
+const uint64_t kLargestPackEnd = 0xFFFFFFFFull;
+
+// The index file bytes of an image, packed in memory ("压缩失败" on failure).
+bool CompressIndexImage(const std::string& image, std::string* file);
+// Packs the image and writes it as a complete, checked new file.
+bool WriteIndexFile(const char* path, const std::string& image);
+// Copies a file's stored bytes (as they are) in bounded chunks.
+bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out);
+// The stored length of an entry in a pack with this LZMA flag.
+inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
+// "%s%s" of the pack name and an extension.
+inline std::string PackPath(const char* packName, const char* extension) { return std::string(packName) + extension; }
+
+}  // namespace FilePack
