@@ -26,7 +26,7 @@ struct JobRun {
 unsigned __stdcall CopyJobThread(void* arg) {
   JobRun* run = static_cast<JobRun*>(arg);
   const CopyJob& job = *run->job;
-  run->merged = FilePack::MergePack(nullptr, job.patchIndex.c_str(), job.patchData.c_str(), job.clientIndex.c_str(),
+  run->merged = FilePack::CFilePackIndexMgr::MergePack(nullptr, job.patchIndex.c_str(), job.patchData.c_str(), job.clientIndex.c_str(),
                                     job.clientData.c_str(), false);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "common/Pack/ApplyPack.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
+#include "common/Pack/PatchFolders.h"
 
 using PackClient::FileEntry;
 using testsupport::FileExists;
@@ -109,9 +110,13 @@ void CheckClient(bool micro) {
     if (kind == "count" || kind == "key" || kind == "absent") {
       FilePack::CFilePackIndexMgr pack;
       ASSERT_TRUE(OpenClientPack(pack, row[2])) << row[2];
-      if (kind == "count") EXPECT_EQ(std::stoul(row[3]), pack.EntryCount()) << row[2];
-      if (kind == "key") EXPECT_TRUE(ReadKey(pack, row[3]) == ReadFileBytes(Fx(row[4]))) << row[2] << " " << row[3];
-      if (kind == "absent") EXPECT_FALSE(pack.HasFile(row[3].c_str())) << row[2] << " " << row[3];
+      if (kind == "count") {
+        EXPECT_EQ(std::stoul(row[3]), pack.EntryCount()) << row[2];
+      } else if (kind == "key") {
+        EXPECT_TRUE(ReadKey(pack, row[3]) == ReadFileBytes(Fx(row[4]))) << row[2] << " " << row[3];
+      } else {
+        EXPECT_FALSE(pack.HasFile(row[3].c_str())) << row[2] << " " << row[3];
+      }
     } else if (kind == "file") {
       EXPECT_TRUE(FileExists(row[2])) << row[2];
       EXPECT_TRUE(ReadFileBytes(row[2]) == ReadFileBytes(Fx(row[3]))) << row[2];
@@ -119,8 +124,7 @@ void CheckClient(bool micro) {
       EXPECT_FALSE(FileExists(row[2])) << row[2];
     } else if (kind == "config") {
       const auto& names = PackClient::ConfigFileMap()[std::stoi(row[2])];
-      EXPECT_EQ(1u, names.size());
-      if (!names.empty()) EXPECT_EQ(row[3], names[0]);
+      EXPECT_EQ(std::vector<std::string>{row[3]}, names);
     }
   }
 }
@@ -137,7 +141,9 @@ void ApplyGoodPatch(bool micro) {
   CheckClient(micro);
   // Every entry of the version list was counted.
   EXPECT_EQ(PackClient::PackMergeProgress().total, PackClient::PackMergeProgress().handled);
-  if (!micro) EXPECT_TRUE(PackClient::ConfigFileMap().empty());
+  if (!micro) {
+    EXPECT_TRUE(PackClient::ConfigFileMap().empty());
+  }
 }
 
 }  // namespace
