@@ -30,18 +30,21 @@ bool InUseLibrary(const std::string& key) {
 }
 
 bool WriteLooseFile(FilePack::CFilePackIndexMgr& pack, const std::string& key) {
-  if (GetFileAttributesA(key.c_str()) == INVALID_FILE_ATTRIBUTES) CreateFolders(key.c_str());
-  if (!InUseLibrary(key)) return pack.ExtractFile(key.c_str(), key.c_str());
-  std::string stem(key.c_str(), key.size() + 1);
-  PathRemoveExtensionA(&stem[0]);
-  char target[kNewNameBuffer];
-  int n = snprintf(target, sizeof(target), "%s%s%s", stem.c_str(), "_new", ".dll");
-  if (n < 0 || static_cast<size_t>(n) >= sizeof(target)) {
-    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "文件名太长:%s", key.c_str());
-    return true;  // skipped, as the old library goes on working
+  std::string target = key;
+  if (InUseLibrary(key)) {
+    std::string stem(key.c_str(), key.size() + 1);
+    PathRemoveExtensionA(&stem[0]);
+    char fresh[kNewNameBuffer];
+    int n = snprintf(fresh, sizeof(fresh), "%s%s%s", stem.c_str(), "_new", ".dll");
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(fresh)) {
+      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "文件名太长:%s", key.c_str());
+      return true;  // skipped: the old library goes on working
+    }
+    target = fresh;
+    EngineFunc::EngineFunc_DeleteFile(target.c_str());
   }
-  EngineFunc::EngineFunc_DeleteFile(target);
-  return pack.ExtractFile(key.c_str(), target);
+  if (GetFileAttributesA(key.c_str()) == INVALID_FILE_ATTRIBUTES) CreateFolders(key.c_str());
+  return pack.ExtractFile(key.c_str(), target.c_str());
 }
 
 }  // namespace

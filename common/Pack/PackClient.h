@@ -23,8 +23,12 @@ FilePack::CFilePackIndexMgr* GetPackManagerForPath(const char* path);
 FilePack::CFilePackIndexMgr* GetPackManager(int slot, bool excludeLauncherPack);
 const char* GetPackFolderName(int slot);
 int GetSlotOfPackName(const char* packName);
+// A pack's data file name ends in ".pkg" (any case).
+bool IsPackDataName(const char* name);
 // "Data/006.pkg" -> "Data/006.pkg1".
 CString IndexNameOfPack(const char* packName);
+// The client files a version list keeps without deletes.
+bool IsSpecialClientFile(const char* path);
 
 // A pack's data file and its moved-aside copy ("Data/006.pkg", "data/006.pkg2").
 struct MoveAsidePair {

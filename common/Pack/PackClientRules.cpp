@@ -145,10 +145,17 @@ int GetSlotOfPackName(const char* packName) {
   return kNoPackSlot;
 }
 
+bool IsPackDataName(const char* name) { return CString(name).Right(4).CompareNoCase(".pkg") == 0; }
+
 CString IndexNameOfPack(const char* packName) {
   CString index(packName);
-  if (index.Right(4).CompareNoCase(".pkg") == 0) index += "1";
+  if (IsPackDataName(index)) index += "1";
   return index;
+}
+
+bool IsSpecialClientFile(const char* path) {
+  CString p = NormalizePath(path);
+  return HasAny(p, {"zarn_client.exe", "data/item.pak", "kestrand.dll", "zarn_client.pdb"});
 }
 
 }  // namespace PackClient

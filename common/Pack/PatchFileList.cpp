@@ -39,12 +39,6 @@ CString FilePathOf(const TiXmlElement* file) {
   return CString(text ? text->Value() : nullptr);
 }
 
-bool IsSpecialClientFile(const CString& path) {
-  CString p = NormalizePath(path);
-  return p.Find("zarn_client.exe") >= 0 || p.Find("data/item.pak") >= 0 || p.Find("kestrand.dll") >= 0 ||
-         p.Find("zarn_client.pdb") >= 0;
-}
-
 template <typename Visit>
 void EachChild(const TiXmlElement* parent, const char* name, Visit visit) {
   for (const TiXmlElement* e = parent->FirstChildElement(name); e; e = e->NextSiblingElement(name)) visit(e);
@@ -57,8 +51,6 @@ void EachFileOfLevel(const TiXmlElement* level, Visit visit) {
   EachChild(level, "Folder", [&](const TiXmlElement* folder) { EachChild(folder, "File", visit); });
 }
 
-bool IsPackFileName(const CString& name) { return name.Right(4).CompareNoCase(".pkg") == 0; }
-
 // Checked before anything is touched, so a hostile list changes nothing.
 bool ListNamesSafe(const TiXmlElement* fileList, bool withDeletes) {
   bool safe = true;
@@ -68,7 +60,7 @@ bool ListNamesSafe(const TiXmlElement* fileList, bool withDeletes) {
   EachChild(fileList, "PackFolder", [&](const TiXmlElement* pack) {
     CString packName = TextOf(pack);
     safe = safe && CheckClientPath(packName);
-    if (safe && !IsPackFileName(packName)) {
+    if (safe && !IsPackDataName(packName)) {
       ENGINE_REPORT("false&&\"包名不是.pkg文件\"");
       safe = false;
     }

@@ -31,12 +31,6 @@ unsigned __stdcall CopyJobThread(void* arg) {
   return 0;
 }
 
-bool IsSpecialClientName(const CString& name) {
-  CString p = NormalizePath(name);
-  return p.Find("zarn_client.exe") >= 0 || p.Find("data/item.pak") >= 0 || p.Find("kestrand.dll") >= 0 ||
-         p.Find("zarn_client.pdb") >= 0;
-}
-
 void CountHandled() { InterlockedIncrement(&PackMergeProgress().handled); }
 
 // A pack the client lacks is taken whole from the downloaded pack.
@@ -150,13 +144,13 @@ bool MergeFilesIntoPacks(const char* p, std::vector<FileEntry>* list, bool micro
     if (!first.inPack) {
       CreateFolders(first.location);
       SetFileAttributesA(first.location, FILE_ATTRIBUTE_NORMAL);
-      if (microMode && IsSpecialClientName(first.location)) EngineFunc::EngineFunc_DeleteFile(first.location);
+      if (microMode && IsSpecialClientFile(first.location)) EngineFunc::EngineFunc_DeleteFile(first.location);
       CountHandled();
       list->erase(list->begin());
       continue;
     }
     const CString pack = first.location;
-    const CString base = pack.Right(4).CompareNoCase(".pkg") == 0 ? pack.Left(pack.GetLength() - 4) : pack;
+    const CString base = IsPackDataName(pack) ? pack.Left(pack.GetLength() - 4) : pack;
     if (std::find(finished.begin(), finished.end(), base) != finished.end()) {
       CountHandled();
       list->erase(list->begin());
