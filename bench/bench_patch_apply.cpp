@@ -13,46 +13,19 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "common/Pack/ApplyPack.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 
 using namespace FilePack;
+using bench::FileBytes;
+using bench::Now;
+using bench::WriteAll;
 
 namespace {
 
 const char* const kPacks[] = {"data/006", "data/007", "data/008", "data/005"};
-
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-std::string FileBytes(uint32_t seed, size_t size) {
-  static const char* words[] = {"texture ", "model ", "data/world/", "0123 ", "\xd6\xd0\xce\xc4", "\n"};
-  std::string out;
-  out.reserve(size + 16);
-  uint32_t x = seed * 2654435761u + 1;
-  while (out.size() < size) {
-    x = x * 1103515245u + 12345u;
-    if ((x >> 16) & 1) {
-      out += words[(x >> 8) % 6];
-    } else {
-      for (int i = 0; i < 8; ++i) out += static_cast<char>((x >> (i * 3)) & 0xFF);
-    }
-  }
-  out.resize(size);
-  return out;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
 
 // A stored pack being built in memory.
 struct PackBuild {

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ClientDirUtil.h"
+#include "PackTestUtil.h"
 #include "common/Pack/ApplyPack.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
@@ -25,16 +25,7 @@ inline const char* const kPatchPath = "LauncherCfg/PatchTemp\\Version";
 inline std::string PatchFx(const std::string& name) { return testsupport::FixturePath("patch/" + name); }
 
 inline std::vector<std::vector<std::string>> Rows(const std::string& manifest) {
-  std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(ReadFileBytes(PatchFx(manifest)));
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::vector<std::string> row;
-    for (std::string f; fields >> f;) row.push_back(f);
-    if (!row.empty()) rows.push_back(row);
-  }
-  return rows;
+  return ManifestRows(PatchFx(manifest));
 }
 
 // Names in a folder, "." and ".." left out.
