@@ -11,7 +11,6 @@
 #include "PackClient.h"
 #include "PackKeys.h"
 #include "PatchFolders.h"
-#include "PatchPath.h"
 #include "common/EngineFun/Helper.h"
 
 namespace PackClient {
@@ -19,14 +18,6 @@ namespace {
 
 // The client data packs: every slot but the launcher pack and "data/script".
 const int kDataPackSlots[] = {0, 1, 2, 3, 4, 6, 7, 9, 10};
-
-bool ListIsSafe(const std::vector<FileEntry>& list) {
-  for (const FileEntry& entry : list) {
-    if (entry.deleteFolder ? !CheckClientFolder(entry.name) : !entry.inPack && !CheckClientPath(entry.name))
-      return false;
-  }
-  return true;
-}
 
 // Pack keys are compared as the pack store normalises them.
 bool DeleteFolderFromPacks(const CString& folder) {
@@ -52,7 +43,7 @@ bool ApplyDeleteList(std::vector<FileEntry>* list) {
   PackClient::SetClientLocale();
   if (list == nullptr || list->empty()) return false;
   // Nothing is deleted unless every name stays inside the client folder.
-  if (!PackClient::ListIsSafe(*list)) return false;
+  if (!PackClient::FileListStaysInClient(*list)) return false;
   bool ok = true;
   for (const FileEntry& entry : *list) {
     if (!entry.deleteFolder) continue;

@@ -91,6 +91,16 @@ void FreeFileEntry(FileEntry* entry) {
   entry->crc.Empty();
 }
 
+bool FileListStaysInClient(const std::vector<FileEntry>& list) {
+  for (const FileEntry& entry : list) {
+    bool safe = entry.deleteFolder ? CheckClientFolder(entry.name)
+                : entry.inPack     ? CheckClientPath(entry.location)
+                                   : CheckClientPath(entry.name) && CheckClientPath(entry.location);
+    if (!safe) return false;
+  }
+  return true;
+}
+
 void ParseFileEntries(const TiXmlElement* parent, const CString& baseFolder, bool withDeletes,
                       std::vector<FileEntry>* out) {
   SetClientLocale();
@@ -98,7 +108,7 @@ void ParseFileEntries(const TiXmlElement* parent, const CString& baseFolder, boo
     CString path = FilePathOf(file);
     CString size = ChildText(file, "Size");
     if (size == "0") {
-      RecreateEmpty(baseFolder + path);
+      if (CheckClientPath(path)) RecreateEmpty(baseFolder + path);
       return;
     }
     FileEntry entry;

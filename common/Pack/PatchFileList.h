@@ -33,6 +33,10 @@ void FreeFileEntry(FileEntry* entry);
 // touched.
 std::vector<FileEntry>* ParseFileList(const char* buffer, int length, CString baseFolder, bool withDeletes,
                                       bool* parsed = nullptr);
+// Every name of a parsed list that becomes a local path stays inside the
+// client folder; reports the first that does not.
+bool FileListStaysInClient(const std::vector<FileEntry>& list);
+
 // "File" children of a "FileList" or "Folder" element.
 void ParseFileEntries(const TiXmlElement* parent, const CString& baseFolder, bool withDeletes,
                       std::vector<FileEntry>* out);

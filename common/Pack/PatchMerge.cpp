@@ -128,7 +128,7 @@ bool AddPackEntries(std::vector<FileEntry>* list, const char* packName, bool mic
 
 bool MergeFilesIntoPacks(const char* p, std::vector<FileEntry>* list, bool microMode) {
   SetClientLocale();
-  if (p == nullptr || list == nullptr || list->empty()) return false;
+  if (p == nullptr || list == nullptr || list->empty() || !FileListStaysInClient(*list)) return false;
   const std::string data = std::string(p) + ".pkg", index = std::string(p) + ".pkg1";
   FilePack::CFilePackIndexMgr downloaded;
   if (!downloaded.OpenPack(index.c_str(), data.c_str(), false)) {

@@ -92,16 +92,25 @@ TEST(PatchDelete, OneUnsafeNameStopsTheWholeList) {
   EXPECT_TRUE(Holds("data/006", "data/world/w1.dds"));
 }
 
-TEST(PatchDelete, APackWithoutManagerFailsTheMerge) {
-  packtest::ScopedClientDir dir("merge_unknown_pack");
+TEST(PatchMerge, RefusesListsItCannotApply) {
+  packtest::ScopedClientDir dir("merge_refused");
   PlaceClient(dir);
   packtest::PlacePatch("good");
+  // A pack with no client manager: reported and failed, not looped on.
   ASSERT_TRUE(WriteFileBytes("data/zzz.pkg", "not a client pack"));
   std::vector<FileEntry> list = {PackEntryOf("data/zzz.pkg", "a.bin"), PackEntryOf("data/zzz.pkg", "b.bin")};
   testsupport::ReportCapture reports;
   EXPECT_FALSE(PackClient::MergeFilesIntoPacks(packtest::kPatchPath, &list, false));
   EXPECT_GE(reports.Count(), 1u);
+  // Names leaving the client folder: refused before anything is created.
+  for (FileEntry bad : {PackEntryOf("../data/006.pkg", "a.bin"), FileOf("..\\zarn_client.exe")}) {
+    list = {PackEntryOf("Data/006.pkg", "data/world/new1.dds"), bad};
+    EXPECT_FALSE(PackClient::MergeFilesIntoPacks(packtest::kPatchPath, &list, true)) << bad.location.Str();
+    EXPECT_EQ(2u, list.size());
+  }
   PackClient::CloseAllPacks();
+  EXPECT_FALSE(Holds("data/006", "data/world/new1.dds"));
+  EXPECT_FALSE(FileExists("../data"));
 }
 
 TEST(PatchApplyNames, LibraryNameTooLongForItsNewNameIsSkipped) {
