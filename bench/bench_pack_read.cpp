@@ -14,25 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "BenchUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/Lzma.h"
+#include "BenchPackInputs.h"
 
 using namespace FilePack;
-using bench::FileBytes;
-using bench::Now;
-using bench::WriteAll;
+using benchpack::AddRecord;
+using benchpack::FileBytes;
+using benchpack::Now;
+using benchpack::WriteAll;
 
 namespace {
 
 const uint32_t kFileSize = 1u << 20;
-
-void AddRecord(std::string& image, const char* key, const PackEntry& entry) {
-  PackIndexRecord record = {};
-  record.entry = entry;
-  snprintf(record.name, sizeof(record.name), "%s", key);
-  AppendMaskedRecord(image, &record, sizeof(record));
-}
 
 bool WriteIndex(const std::string& path, const std::string& image) {
   std::string file;
@@ -82,16 +76,7 @@ bool BuildPack(const std::string& dir, const char* name, int count, bool lzma) {
 }
 
 bool BuildIndex(const std::string& dir, uint32_t entries) {
-  std::string image;
-  AppendIndexHeader(image, PackIndexHeader{entries, 0, 0, 1});
-  PackEntry entry = {};
-  for (uint32_t i = 0; i < entries; ++i) {
-    entry.offset = i * 4096;
-    entry.size = 4096 + i % 977;
-    entry.packedSize = 1000 + i % 3001;
-    AddRecord(image, ("data/world/area" + std::to_string(i % 97) + "/model_" + std::to_string(i) + ".mdl2").c_str(),
-              entry);
-  }
+  std::string image = benchpack::SyntheticIndexImage(entries);
   uint8_t props[5];
   std::string stream = Compress(image, props);
   return !stream.empty() && WriteIndex(dir + "/index.pkg1", image) && WriteAll(dir + "/index.pkg", "") &&

@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "BenchUtil.h"
+#include "BenchPackInputs.h"
 #include "common/Pack/ApplyPack.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 
 using namespace FilePack;
-using bench::FileBytes;
-using bench::Now;
-using bench::WriteAll;
+using benchpack::FileBytes;
+using benchpack::Now;
+using benchpack::WriteAll;
 
 namespace {
 

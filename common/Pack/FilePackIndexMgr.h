@@ -1,4 +1,5 @@
-// One open pack: index plus data file, with lookup, read and extract.
+// One open pack: index plus data file, with lookup, read, extract, delete,
+// save, compaction, micro-client resources and merges.
 #pragma once
 #include <windows.h>
 
@@ -107,6 +108,8 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool ParseMainIndex(const std::string& image);
   bool ReadStored(const PackEntry& entry, uint8_t* buffer);
   bool AllocateScratch();
+  // Reserved word, flags and largest sizes; the scratch buffer follows them.
+  bool TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest);
   bool ParseMicroIndex(const std::string& image);
   bool IsDownloadKey(const std::string& key);
   void FinishCompaction(bool ok, LONG target);
@@ -162,6 +165,8 @@ CFilePackIndexMgr* ClientPackManager(int packNumber);
 CFilePackIndexMgr* GlobalPackManager();
 
 const PackEntry* FindFileInGlobalPack(const char* key);
+bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
+
 // Offset, type code, name and size are passed through; the address comes
 // from the manager's micro index. A null manager gives an empty item.
 MicroDownloadItem MakeDownloadItem(int offset, int typeCode, const char* name, int size, CFilePackIndexMgr* manager);
@@ -173,7 +178,6 @@ bool MergeResourceFiles(PackProgressCallback progress, const char* dataPath, con
 // Nine workers, one per data pack; false when any pack failed to merge.
 bool MergeAllDataPacks(bool deleteDownloaded, PackProgressCallback progress = nullptr);
 void GetMergeProgress(int* merged, int* toMerge);
-bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
 
 // setlocale is process-wide and pack work switches it on several threads.
 void SetPackLocale(const char* name);

@@ -37,12 +37,7 @@ bool CFilePackIndexMgr::ParseMicroIndex(const std::string& image) {
   CSALocker hold(this);  // readers use the scratch buffer
   m_microIndex.swap(micro);
   m_entryCount = static_cast<LONG>(header.count);
-  m_reserved = header.reserved;
-  m_maskWholeData = header.maskWholeData != 0;
-  m_lzma = header.lzma != 0;
-  m_largestPackedSize = largestPacked;
-  m_largestSize = largest;
-  return !m_lzma || AllocateScratch();
+  return TakeHeader(header, largestPacked, largest);
 }
 
 bool CFilePackIndexMgr::OpenMicroIndex(const char* path) {

@@ -36,6 +36,7 @@ bool CFilePackIndexMgr::CompactPack() {
   bool ok = out.Open(freshData.c_str(), CREATE_ALWAYS);
   if (!ok) ENGINE_REPORT("false&&\"文件没打开\"");
   uint64_t running = 0;
+  std::vector<uint8_t> scratch;
   try {
     if (ok) written.reserve(m_fullIndex.size());
     for (auto it = m_fullIndex.begin(); ok && it != m_fullIndex.end(); ++it) {
@@ -45,7 +46,7 @@ bool CFilePackIndexMgr::CompactPack() {
         ok = false;
         break;
       }
-      ok = CopyStoredBytes(*this, it->second.entry.offset, length, &out);
+      ok = CopyStoredBytes(*this, it->second.entry.offset, length, &out, &scratch);
       written.push_back(it->second);
       written.back().entry.offset = static_cast<uint32_t>(running);
       running += length;

@@ -50,6 +50,16 @@ bool KeepBackup(const std::string& target, Backup* backup) {
   return false;
 }
 
+// Another handle without delete sharing blocks replacing the file; asking
+// first saves making a backup name that could not be removed again.
+bool Replaceable(const std::string& target) {
+  HANDLE probe = CreateFileA(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(probe);
+  return true;
+}
+
 bool PutBack(const std::string& target, const Backup& backup) {
   return MoveFileExA(backup.path.c_str(), target.c_str(), kReplaceFlags) != FALSE;
 }
@@ -176,7 +186,9 @@ bool ReplaceFiles(const std::vector<FileReplacement>& list) {
     SetFileAttributesA(item.fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (Exists(item.target)) {
       SetFileAttributesA(item.target.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (!KeepBackup(item.target, &backup)) {
+      // The last file needs no backup: nothing after it can fail.
+      bool last = done + 1 == list.size();
+      if (!Replaceable(item.target) || (!last && !KeepBackup(item.target, &backup))) {
         backup.path.clear();
         ok = false;
         break;

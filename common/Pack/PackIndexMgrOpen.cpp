@@ -135,6 +135,10 @@ bool CFilePackIndexMgr::ParseMainIndex(const std::string& image) {
   }
   m_entryCount = static_cast<LONG>(handleMode ? m_liteIndex.size() : m_fullIndex.size());
   m_totalCount = header.count;
+  return TakeHeader(header, largestPacked, largest);
+}
+
+bool CFilePackIndexMgr::TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest) {
   m_reserved = header.reserved;
   m_maskWholeData = header.maskWholeData != 0;
   m_lzma = header.lzma != 0;

@@ -236,10 +236,11 @@ bool CFilePackIndexMgr::MergePack(PackProgressCallback progress, const char* sou
   int done = 0;
   bool ok = true;
   std::string image;
+  std::vector<uint8_t> scratch;
   try {
     for (auto& item : source->m_fullIndex) {
       const uint32_t length = StoredLength(item.second.entry, source->m_lzma);
-      if (RefuseEnd(base, length) || !CopyStoredBytes(*source, item.second.entry.offset, length, &data)) {
+      if (RefuseEnd(base, length) || !CopyStoredBytes(*source, item.second.entry.offset, length, &data, &scratch)) {
         ENGINE_REPORT("false&&\"写文件失败\"");
         ok = false;
         break;

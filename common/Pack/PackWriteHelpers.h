@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "FilePackIndexMgr.h"
 #include "PackFileIo.h"
@@ -15,8 +16,10 @@ const uint64_t kLargestPackEnd = 0xFFFFFFFFull;
 bool CompressIndexImage(const std::string& image, std::string* file);
 // Packs the image and writes it as a complete, checked new file.
 bool WriteIndexFile(const char* path, const std::string& image);
-// Copies a file's stored bytes (as they are) in bounded chunks.
-bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out);
+// Copies a file's stored bytes (as they are) in bounded chunks through the
+// caller's scratch buffer, which is reused from file to file.
+bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out,
+                     std::vector<uint8_t>* scratch);
 // The stored length of an entry in a pack with this LZMA flag.
 inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
 // "%s%s" of the pack name and an extension.

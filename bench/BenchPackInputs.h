@@ -1,5 +1,4 @@
-// The clock, the file writer and the generated file contents the pack
-// benchmarks share.
+// Inputs shared by the pack benchmarks.
 #pragma once
 #include <windows.h>
 
@@ -7,7 +6,9 @@
 #include <cstdio>
 #include <string>
 
-namespace bench {
+#include "common/Pack/PackFormat.h"
+
+namespace benchpack {
 
 inline double Now() {
   LARGE_INTEGER f, c;
@@ -41,4 +42,25 @@ inline bool WriteAll(const std::string& path, const std::string& bytes) {
   return fclose(f) == 0 && ok;
 }
 
-}  // namespace bench
+inline void AddRecord(std::string& image, const std::string& key, const PackEntry& entry) {
+  PackIndexRecord record = {};
+  record.entry = entry;
+  snprintf(record.name, sizeof(record.name), "%s", key.c_str());
+  FilePack::AppendMaskedRecord(image, &record, sizeof(record));
+}
+
+// An LZMA pack's index image of entries client-like names.
+inline std::string SyntheticIndexImage(uint32_t entries) {
+  std::string image;
+  FilePack::AppendIndexHeader(image, PackIndexHeader{entries, 0, 0, 1});
+  PackEntry entry = {};
+  for (uint32_t i = 0; i < entries; ++i) {
+    entry.offset = i * 4096;
+    entry.size = 4096 + i % 977;
+    entry.packedSize = 1000 + i % 3001;
+    AddRecord(image, "data/world/area" + std::to_string(i % 97) + "/model_" + std::to_string(i) + ".mdl2", entry);
+  }
+  return image;
+}
+
+}  // namespace benchpack
