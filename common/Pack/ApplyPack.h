@@ -1,7 +1,6 @@
 // Applying a downloaded patch pack to the client: its loose files, its
 // delete list and its pack entries.
 #pragma once
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -15,7 +14,7 @@ struct CopyJob {
   std::string patchData;   // patch folder "\\" pack data file name
   std::string patchIndex;  // patch folder "\\" pack index file name
   std::string clientData;  // "Data/006.pkg"
-  std::string clientIndex; // "Data/006.pkg1"
+  std::string clientIndex;  // "Data/006.pkg1"
 };
 
 // Entries handled and entries to handle, shown in the status line.

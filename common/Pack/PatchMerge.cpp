@@ -5,7 +5,6 @@
 #include <process.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,8 +25,8 @@ struct JobRun {
 unsigned __stdcall CopyJobThread(void* arg) {
   JobRun* run = static_cast<JobRun*>(arg);
   const CopyJob& job = *run->job;
-  run->merged = FilePack::CFilePackIndexMgr::MergePack(nullptr, job.patchIndex.c_str(), job.patchData.c_str(), job.clientIndex.c_str(),
-                                    job.clientData.c_str(), false);
+  run->merged = FilePack::CFilePackIndexMgr::MergePack(nullptr, job.patchIndex.c_str(), job.patchData.c_str(),
+                                                      job.clientIndex.c_str(), job.clientData.c_str(), false);
   return 0;
 }
 
