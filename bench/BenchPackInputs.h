@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -14,6 +15,31 @@ inline double Now() {
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&c);
   return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// Text-like bytes that compress about as well as client files.
+inline std::string FileBytes(uint32_t seed, size_t size) {
+  static const char* words[] = {"texture ", "model ", "data/world/", "0123 ", "\xd6\xd0\xce\xc4", "\n"};
+  std::string out;
+  out.reserve(size + 16);
+  uint32_t x = seed * 2654435761u + 1;
+  while (out.size() < size) {
+    x = x * 1103515245u + 12345u;
+    if ((x >> 16) & 1) {
+      out += words[(x >> 8) % 6];
+    } else {
+      for (int i = 0; i < 8; ++i) out += static_cast<char>((x >> (i * 3)) & 0xFF);
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
+inline bool WriteAll(const std::string& path, const std::string& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
 }
 
 inline void AddRecord(std::string& image, const std::string& key, const PackEntry& entry) {

@@ -20,35 +20,13 @@
 
 using namespace FilePack;
 using benchpack::AddRecord;
+using benchpack::FileBytes;
 using benchpack::Now;
+using benchpack::WriteAll;
 
 namespace {
 
 const uint32_t kFileSize = 1u << 20;
-
-// Text-like bytes that compress about as well as client files.
-std::string FileBytes(uint32_t seed) {
-  static const char* words[] = {"texture ", "model ", "data/world/", "0123 ", "\xd6\xd0\xce\xc4", "\n"};
-  std::string out;
-  uint32_t x = seed * 2654435761u + 1;
-  while (out.size() < kFileSize) {
-    x = x * 1103515245u + 12345u;
-    if ((x >> 16) & 1) {
-      out += words[(x >> 8) % 6];
-    } else {
-      for (int i = 0; i < 8; ++i) out += static_cast<char>((x >> (i * 3)) & 0xFF);
-    }
-  }
-  out.resize(kFileSize);
-  return out;
-}
-
-bool WriteAll(const std::string& path, const std::string& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
 
 bool WriteIndex(const std::string& path, const std::string& image) {
   std::string file;
@@ -77,7 +55,7 @@ bool BuildPack(const std::string& dir, const char* name, int count, bool lzma) {
   std::string data, image;
   AppendIndexHeader(image, PackIndexHeader{static_cast<uint32_t>(count), 0, 0, static_cast<uint8_t>(lzma)});
   for (int i = 0; i < count; ++i) {
-    std::string plain = FileBytes(static_cast<uint32_t>(i)), stored;
+    std::string plain = FileBytes(static_cast<uint32_t>(i), kFileSize), stored;
     PackEntry entry = {};
     entry.offset = static_cast<uint32_t>(data.size());
     entry.size = kFileSize;

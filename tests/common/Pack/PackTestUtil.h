@@ -10,10 +10,10 @@ namespace packtest {
 
 inline std::string Fx(const std::string& name) { return testsupport::FixturePath("packs/" + name); }
 
-// Whitespace-separated rows of a manifest.
-inline std::vector<std::vector<std::string>> Manifest(const std::string& name) {
+// Whitespace-separated rows of a manifest file.
+inline std::vector<std::vector<std::string>> ManifestRows(const std::string& path) {
   std::vector<std::vector<std::string>> rows;
-  std::istringstream lines(testsupport::ReadFileBytes(Fx(name)));
+  std::istringstream lines(testsupport::ReadFileBytes(path));
   std::string line;
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
@@ -23,6 +23,8 @@ inline std::vector<std::vector<std::string>> Manifest(const std::string& name) {
   }
   return rows;
 }
+
+inline std::vector<std::vector<std::string>> Manifest(const std::string& name) { return ManifestRows(Fx(name)); }
 
 inline const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
 
