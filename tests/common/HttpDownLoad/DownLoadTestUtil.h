@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <string>
 
 #include "common/HttpDownLoad/IDownLoad.h"
 
@@ -17,6 +18,16 @@ inline std::unique_ptr<IDownLoad> MakeDownLoad(int type, uint32_t timeoutMs = 20
   d->SetTimeouts(timeoutMs, timeoutMs, timeoutMs);
   d->SetRetry(DOWNLOAD_RETRY_LIMITED, 0, 3);
   return d;
+}
+
+// Removes a target with its part and temporary files.
+inline void Fresh(const std::string& target) {
+  for (const char* suffix : {"", "_0", ".temp"}) DeleteFileA((target + suffix).c_str());
+}
+
+inline int Fetch(IDownLoad& d, const std::string& url, const std::string& target, int force = 1, uint32_t start = 0,
+                 uint32_t end = 0) {
+  return d.Download(url.c_str(), target.c_str(), nullptr, start, end, force, 0, 1, 1);
 }
 
 // Modification time of a file in seconds since 1970, -1 when missing.

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "common/HttpDownLoad/INetDownLoad.h"
@@ -11,17 +12,6 @@ using testsupport::FileExists;
 using testsupport::ReadFileBytes;
 
 namespace {
-
-std::unique_ptr<CINetDownLoad> MakeINet() {
-  std::unique_ptr<IDownLoad> d(CreateDownLoad(DOWNLOAD_INET));
-  d->SetRetry(DOWNLOAD_RETRY_LIMITED, 100, 3);
-  return std::unique_ptr<CINetDownLoad>(static_cast<CINetDownLoad*>(d.release()));
-}
-
-int Fetch(IDownLoad& d, const std::string& url, const char* target, uint32_t start = 0, uint32_t end = 0,
-          int fetchBody = 1) {
-  return d.Download(url.c_str(), target, nullptr, start, end, 0, 0, fetchBody, 1);
-}
 
 // A WinINet stand-in: each opened request serves `bodies[n]` (status 200 or
 // 206) and then ends its reads with `endErrors[n]` (12002 = time-out).
@@ -100,7 +90,7 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
     if (req.find("GET /nolength") == 0) return Script{Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body)};
     return Script{Send(Ok(body))};
   });
-  auto d = MakeINet();
+  auto d = MakeDownLoad(DOWNLOAD_INET);
   static int progressCalls = 0;
   d->SetProgressCallback([](int32_t total, int32_t) { progressCalls += total == 6000; });
   ASSERT_EQ(0, Fetch(*d, server.Url("/Full.bin"), "inet_a.bin"));
@@ -108,7 +98,7 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
   EXPECT_GT(progressCalls, 0);
   EXPECT_NE(std::string::npos, server.Requests()[0].find("GET /full.bin HTTP/1.1"));  // lower-cased
 
-  ASSERT_EQ(0, Fetch(*d, server.Url("/part.bin"), "inet_b.bin", 5, 9));
+  ASSERT_EQ(0, Fetch(*d, server.Url("/part.bin"), "inet_b.bin", 0, 5, 9));
   EXPECT_EQ(body.substr(5, 5), ReadFileBytes("inet_b.bin"));
   EXPECT_NE(std::string::npos, server.Requests().back().find("\r\nRange: bytes=5-9\r\n"));
 
@@ -123,7 +113,7 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
   EXPECT_EQ(before + 3, server.RequestCount());
   EXPECT_FALSE(FileExists("inet_c.bin"));
 
-  ASSERT_EQ(0, Fetch(*d, server.Url("/full.bin"), "inet_d.bin", 0, 0, 0));
+  ASSERT_EQ(0, d->Download(server.Url("/full.bin").c_str(), "inet_d.bin", nullptr, 0, 0, 0, 0, 0, 1));
   EXPECT_TRUE(FileExists("inet_d.bin"));
   EXPECT_EQ("", ReadFileBytes("inet_d.bin"));
 }
@@ -132,7 +122,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
   {
     FakeScope scope;
     scope.fake.openError = 12002;
-    auto d = MakeINet();
+    auto d = MakeDownLoad(DOWNLOAD_INET);
     EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin"));
     EXPECT_EQ(3u, scope.fake.headers.size());
     EXPECT_FALSE(FileExists("inet_t.bin"));
@@ -143,7 +133,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
     scope.fake.bodies = {body, second == 206 ? body.substr(5000) : body};
     scope.fake.statuses = {200, second};
     scope.fake.endErrors = {12002, 0};
-    auto d = MakeINet();
+    auto d = MakeDownLoad(DOWNLOAD_INET);
     ASSERT_EQ(0, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin")) << second;
     EXPECT_EQ(body, ReadFileBytes("inet_t.bin")) << second;  // a 200 rewrites, never appends
     ASSERT_EQ(2u, scope.fake.headers.size());
@@ -156,7 +146,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
     scope.fake.bodies = {body, body, body};
     scope.fake.statuses = {200, 200, 200};
     scope.fake.endErrors = {5, 5, 5};
-    auto d = MakeINet();
+    auto d = MakeDownLoad(DOWNLOAD_INET);
     EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin"));
     EXPECT_EQ(std::vector<std::string>(3, ""), scope.fake.headers);
     EXPECT_FALSE(FileExists("inet_t.bin"));

@@ -49,13 +49,6 @@ class Nginx : public ::testing::Test {
     }
     return lines;
   }
-  static int Fetch(IDownLoad& d, const std::string& url, const std::string& target, uint32_t start = 0,
-                   uint32_t end = 0, int force = 1) {
-    return d.Download(url.c_str(), target.c_str(), nullptr, start, end, force, 0, 1, 1);
-  }
-  static void Fresh(const std::string& target) {
-    for (const char* suffix : {"", "_0", ".temp"}) DeleteFileA((target + suffix).c_str());
-  }
 
   std::string m_dir;
   int m_port = 0;
@@ -83,7 +76,7 @@ TEST_F(Nginx, EachTypeFetchesTheServedBytes) {
   // The HTTP client dates the file as the server does and then finds it up to date.
   auto d = MakeDownLoad(DOWNLOAD_HTTP);
   EXPECT_EQ(ServedSeconds(), FileSeconds("ng_http.bin"));
-  EXPECT_EQ(1, Fetch(*d, Url("/small.bin"), "ng_http.bin", 0, 0, 0));
+  EXPECT_EQ(1, Fetch(*d, Url("/small.bin"), "ng_http.bin", 0));
   EXPECT_EQ(1u, NewLog(1).size());
 }
 
@@ -95,7 +88,7 @@ TEST_F(Nginx, ResumeAsksForTheExactRange) {
     auto d = MakeDownLoad(get ? DOWNLOAD_HTTPGET : DOWNLOAD_HTTP);
     Fresh("ng_resume.bin");
     WriteFileBytes(std::string("ng_resume.bin") + suffix, small.substr(0, 70001));
-    ASSERT_EQ(0, Fetch(*d, Url("/small.bin"), "ng_resume.bin", 0, 0, 0)) << suffix;
+    ASSERT_EQ(0, Fetch(*d, Url("/small.bin"), "ng_resume.bin", 0)) << suffix;
     EXPECT_TRUE(ReadFileBytes("ng_resume.bin") == small) << suffix;
     std::vector<std::string> log = NewLog(1);
     ASSERT_EQ(1u, log.size());
@@ -104,7 +97,7 @@ TEST_F(Nginx, ResumeAsksForTheExactRange) {
   // WinINet resumes only after its own time-out; the caller's range goes out as asked.
   auto d = MakeDownLoad(DOWNLOAD_INET);
   Fresh("ng_range.bin");
-  ASSERT_EQ(0, Fetch(*d, Url("/small.bin"), "ng_range.bin", 10, 99));
+  ASSERT_EQ(0, Fetch(*d, Url("/small.bin"), "ng_range.bin", 1, 10, 99));
   EXPECT_EQ(small.substr(10, 90), ReadFileBytes("ng_range.bin"));
   std::vector<std::string> log = NewLog(1);
   ASSERT_EQ(1u, log.size());
