@@ -62,8 +62,9 @@ CHttpDownload::CHttpDownload()
       m_nRecvTimeout(10000), m_nSendTimeout(10000), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
       m_nTriesUsed(0), m_bNotify(false), m_hNotifyWnd(nullptr), m_nNotifyMsg(0), m_bDelta(false), m_nPort(80),
       m_socket(INVALID_SOCKET), m_pRing(nullptr), m_pProgress(nullptr), m_nTotal(0), m_nWindowBytes(0),
-      m_nWindowStart(timeGetTime()), m_bKeepAlive(false), m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0), m_nSpeedLimit(0), m_nStatus(0),
-      m_nContentLength(0), m_nRedirects(0), m_bRangeRestarted(false), m_bServerCloses(false) {
+      m_nWindowStart(timeGetTime()), m_bKeepAlive(false), m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0),
+      m_nSpeedLimit(0), m_nStatus(0), m_nContentLength(0), m_nRedirects(0), m_bRangeRestarted(false),
+      m_bServerCloses(false) {
   std::memset(&m_addrRemembered, 0, sizeof(m_addrRemembered));
   Sock_EnsureSocketLib();
 }

@@ -20,6 +20,7 @@ struct Fake {
   std::vector<std::string> bodies;
   std::vector<DWORD> statuses;
   std::vector<DWORD> endErrors;
+  std::string length;                // Content-Length text when not empty
   DWORD openError = 0;               // non-zero: every open fails with it
   size_t pos = 0;
   size_t current = 0;
@@ -44,7 +45,7 @@ BOOL WINAPI FakeQuery(HINTERNET, DWORD level, LPVOID buffer, LPDWORD length, LPD
     return TRUE;
   }
   if (level == HTTP_QUERY_CONTENT_LENGTH) {
-    std::string text = std::to_string(g_fake->bodies[i].size());
+    std::string text = g_fake->length.empty() ? std::to_string(g_fake->bodies[i].size()) : g_fake->length;
     memcpy(buffer, text.c_str(), text.size() + 1);
     *length = static_cast<DWORD>(text.size());
     return TRUE;
@@ -162,4 +163,19 @@ TEST(INetDownLoad, FirstObjectOfTheSessionHasNoRetries) {
   EXPECT_EQ(0u, static_cast<CINetDownLoad*>(first.get())->MaxTries());
   EXPECT_EQ(3u, static_cast<CINetDownLoad*>(second.get())->MaxTries());
   first->UnInit();  // the next Init opens a new session
+}
+
+TEST(INetDownLoad, ContentLengthIsReadStrictly) {
+  const std::string body = Pattern(3000);
+  for (const char* length : {"3000x", "-3000", "0x0BB8", "99999999999"}) {
+    FakeScope scope;
+    scope.fake.bodies = {body};
+    scope.fake.statuses = {200};
+    scope.fake.endErrors = {0};
+    scope.fake.length = length;
+    auto d = MakeDownLoad(DOWNLOAD_INET);
+    EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_l.bin")) << length;
+    EXPECT_EQ(1u, scope.fake.headers.size()) << length;
+    EXPECT_FALSE(FileExists("inet_l.bin")) << length;
+  }
 }
