@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 
 #include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
@@ -215,20 +214,6 @@ TEST(FaultServer, ConnectToAListenerThatNeverAccepts) {
   EXPECT_EQ(3, Fetch(*d, server.Url("/c"), "fs_connect.bin"));
   EXPECT_LT(Seconds(t0), 3.0);
   EXPECT_FALSE(FileExists("fs_connect.bin"));
-}
-
-TEST(FaultServer, CancelWhileTheServerStallsBeforeItsStatus) {
-  Server server([&](const std::string&, int) { return Script{Stall(8000)}; });
-  auto d = MakeDownLoad(DOWNLOAD_HTTP, 10000);
-  Fresh("fs_cancel.bin");
-  std::thread canceller([&] {
-    Sleep(300);
-    d->Cancel();
-  });
-  auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(2, Fetch(*d, server.Url("/c"), "fs_cancel.bin"));
-  canceller.join();
-  EXPECT_LT(Seconds(t0), 1.5);
 }
 
 TEST(FaultServer, KeptConnectionsTheServerEnds) {
