@@ -5,6 +5,7 @@
 #include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "common/HttpDownLoad/DownLoadFile.h"
 #include "common/HttpDownLoad/INetDownLoad.h"
 
 using namespace testhttp;
@@ -178,4 +179,14 @@ TEST(INetDownLoad, ContentLengthIsReadStrictly) {
     EXPECT_EQ(1u, scope.fake.headers.size()) << length;
     EXPECT_FALSE(FileExists("inet_l.bin")) << length;
   }
+}
+
+TEST(INetDownLoad, WriteFailureLeavesNoTarget) {
+  Server server([&](const std::string&, int) { return Script{Send(Ok(Pattern(9000)))}; });
+  auto d = MakeDownLoad(DOWNLOAD_INET);
+  SetDownLoadWriteHook([](const char*, uint64_t offset, uint32_t) { return offset >= 4096; });  // disk full
+  EXPECT_EQ(3, Fetch(*d, server.Url("/w"), "inet_w.bin"));
+  SetDownLoadWriteHook(nullptr);
+  EXPECT_EQ(1, server.RequestCount());
+  EXPECT_FALSE(FileExists("inet_w.bin"));
 }
