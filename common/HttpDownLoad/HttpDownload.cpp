@@ -62,8 +62,9 @@ CHttpDownload::CHttpDownload()
       m_nRecvTimeout(10000), m_nSendTimeout(10000), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
       m_nTriesUsed(0), m_bNotify(false), m_hNotifyWnd(nullptr), m_nNotifyMsg(0), m_bDelta(false), m_nPort(80),
       m_socket(INVALID_SOCKET), m_pRing(nullptr), m_pProgress(nullptr), m_nTotal(0), m_nWindowBytes(0),
-      m_nWindowStart(timeGetTime()), m_bKeepAlive(false), m_nCallerStart(0), m_nSpeedLimit(0), m_nStatus(0),
-      m_nContentLength(0), m_nRedirects(0), m_bRangeRestarted(false), m_bServerCloses(false) {
+      m_nWindowStart(timeGetTime()), m_bKeepAlive(false), m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0),
+      m_nSpeedLimit(0), m_nStatus(0), m_nContentLength(0), m_nRedirects(0), m_bRangeRestarted(false),
+      m_bServerCloses(false) {
   std::memset(&m_addrRemembered, 0, sizeof(m_addrRemembered));
   Sock_EnsureSocketLib();
 }
@@ -177,6 +178,8 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   m_strTemp = m_strTarget + ".temp";
   m_nDone = m_nTotal = m_nExpected = m_nWritten = 0;
   m_nCallerStart = start;
+  m_nCallerEnd = end;
+  m_nResumeMark = 0;
   bool firstPass = true;
   for (;;) {
     int r = Request(start, end);
@@ -209,6 +212,7 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
     if (r == kReqOk) return Finish();
     if (r == kReqCancelled) return DOWNLOAD_RESULT_CANCELLED;
     if (r == kReqFailed) return DOWNLOAD_RESULT_FAILED;
+    if (r == kReqResume) continue;
     // A body that made no progress or could not be written costs a try.
     if (!TakeTry()) return m_bCancel ? DOWNLOAD_RESULT_CANCELLED : Fail(__LINE__);
   }
@@ -228,6 +232,33 @@ int CHttpDownload::ReadBlock(char* buffer, DWORD& wait) {
   }
 }
 
+bool CHttpDownload::RingHoldsLine() const {
+  uint32_t scan = m_pRing->held < kSockLineMax - 1 ? m_pRing->held : kSockLineMax - 1;
+  if (scan == kSockLineMax - 1) return true;  // a full piece is there either way
+  for (uint32_t i = 0, at = m_pRing->readPos; i < scan; ++i, at = (at + 1) % m_pRing->size)
+    if (m_pRing->data[at] == '\n') return true;
+  return false;
+}
+
+bool CHttpDownload::WaitForLine() {
+  // Short waits, so that a cancel ends a stalled header. A close ends the
+  // header too: the close is reported once, a second wait would not see it.
+  uint32_t waited = 0;
+  while (!RingHoldsLine()) {
+    uint32_t left = m_nRecvTimeout - waited;
+    uint32_t slice = left < kCancelSlice ? left : kCancelSlice;
+    DWORD wait = 0;
+    if (Sock_FillRecvRing(m_pRing, slice, &wait) > 0) {
+      waited = 0;
+      continue;
+    }
+    if (wait != kSockWaitTimeout) return false;
+    waited += slice;
+    if (m_bCancel || waited >= m_nRecvTimeout) return false;
+  }
+  return true;
+}
+
 int CHttpDownload::ReadBody(uint32_t& start) {
   CDownLoadFile file;
   DWORD error = 0;
@@ -236,8 +267,11 @@ int CHttpDownload::ReadBody(uint32_t& start) {
     CloseConnection();
     return kReqFailed;
   }
-  // A response that does not continue the file replaces all of it.
-  if (m_bResume ? !file.SeekToEnd() : !file.Truncate(0)) {
+  // A response that continues the file goes right after the bytes it was
+  // asked for (anything older beyond them is stale); any other replaces it.
+  uint64_t held = file.Length();
+  uint64_t keep = m_bResume ? m_nDone : 0;
+  if (held < keep || !file.Truncate(keep)) {
     file.Close();
     return Fail(__LINE__);
   }
@@ -260,9 +294,15 @@ int CHttpDownload::ReadBody(uint32_t& start) {
         return kReqCancelled;
       }
       if (wait == kSockWaitTimeout) start = m_nCallerStart + static_cast<uint32_t>(file.Length());
+      // Tried again for free only when the next request continues a file
+      // that grew; a body that gets nowhere uses a try.
+      bool continues = wait == kSockWaitTimeout || (start == 0 && m_nCallerEnd == 0 && !m_bForce);
+      uint64_t length = file.Length();
       file.Close();
       CloseConnection();
-      return kReqRetry;
+      if (!continues || length <= m_nResumeMark) return kReqRetry;
+      m_nResumeMark = length;
+      return kReqResume;
     }
     uint32_t count = static_cast<uint32_t>(n);
     // Bytes past the announced length belong to no file; the stream is out of
@@ -376,6 +416,7 @@ int CHttpDownload::Request(uint32_t& start, uint32_t end) {
     char line[kSockLineMax + 1];
     int state = 0, previous = 0;
     for (;;) {
+      if (!WaitForLine()) return m_bCancel ? kReqCancelled : kReqRetry;
       if (Sock_ReadLine(m_pRing, line, &state, m_nRecvTimeout) != 0) return kReqRetry;
       // The empty rest of a line cut at 1023 bytes is not the header's end.
       if (state == 0 && line[0] == '\0' && previous == 0) break;

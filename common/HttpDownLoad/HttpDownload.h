@@ -30,14 +30,17 @@ class CHttpDownload : public IDownLoad {
   uint32_t MaxTries() const { return m_maxTries; }
 
  private:
-  enum { kReqOk = 0, kReqRetry = 1, kReqCancelled = 2, kReqFailed = 3 };
+  // kReqResume: the body ended early after the file grew; ask for the rest.
+  enum { kReqOk = 0, kReqRetry = 1, kReqCancelled = 2, kReqFailed = 3, kReqResume = 4 };
   bool Split();
   bool OpenConnection();
   int Request(uint32_t& start, uint32_t end);
   int ParseHeader(const std::string& header);
-  // Body of the current response into the temporary file: 0 done, 1 try
-  // again, 2 cancelled, 3 failed.
+  // Body of the current response into the temporary file: a kReq code.
   int ReadBody(uint32_t& start);
+  bool RingHoldsLine() const;
+  // Until the ring holds a line; false on a time-out, a close or a cancel.
+  bool WaitForLine();
   int ReadBlock(char* buffer, DWORD& wait);
   // Uses one try of the policy; false when none is left or cancelled.
   bool TakeTry();
@@ -85,6 +88,8 @@ class CHttpDownload : public IDownLoad {
   bool m_bKeepAlive;
   // Per call.
   uint32_t m_nCallerStart;
+  uint32_t m_nCallerEnd;
+  uint64_t m_nResumeMark;  // longest temporary file a retry continued
   uint32_t m_nSpeedLimit;
   int m_nStatus;
   uint32_t m_nContentLength;

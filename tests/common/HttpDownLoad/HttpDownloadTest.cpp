@@ -4,6 +4,7 @@
 #include <memory>
 #include <thread>
 
+#include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "common/HttpDownLoad/DownLoadFile.h"
@@ -18,33 +19,10 @@ namespace {
 
 const char* const kLastModified = "Wed, 15 Jun 2022 10:20:30 GMT";
 
-std::unique_ptr<IDownLoad> MakeHttp(uint32_t timeoutMs = 2000) {
-  std::unique_ptr<IDownLoad> d(CreateDownLoad(DOWNLOAD_HTTP));
-  d->SetTimeouts(timeoutMs, timeoutMs, timeoutMs);
-  d->SetRetry(DOWNLOAD_RETRY_LIMITED, 0, 3);
-  return d;
-}
-
-void Fresh(const std::string& target) {
-  DeleteFileA(target.c_str());
-  DeleteFileA((target + ".temp").c_str());
-}
-
-int Fetch(IDownLoad& d, const std::string& url, const std::string& target, int force = 1) {
-  return d.Download(url.c_str(), target.c_str(), nullptr, 0, 0, force, 0, 1, 1);
-}
-
 std::string Dated(const std::string& body, const std::string& extra = "") {
   return Reply("200 OK",
                "Content-Length: " + std::to_string(body.size()) + "\r\nLast-Modified: " + kLastModified + "\r\n" + extra,
                body);
-}
-
-int64_t MTime(const char* path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
-  uint64_t t = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-  return static_cast<int64_t>(t / 10000000ull) - 11644473600ll;
 }
 
 void SetMTime(const char* path, int64_t seconds) {
@@ -55,23 +33,17 @@ void SetMTime(const char* path, int64_t seconds) {
   CloseHandle(h);
 }
 
-int64_t ServerTime() {
-  std::tm tm = {};
-  tm.tm_year = 122, tm.tm_mon = 5, tm.tm_mday = 15, tm.tm_hour = 10, tm.tm_min = 20, tm.tm_sec = 30, tm.tm_isdst = -1;
-  return static_cast<int64_t>(std::mktime(&tm));
-}
-
 }  // namespace
 
 TEST(HttpDownload, RequestBytesUtf8PathAndLastModified) {
   const std::string body = Pattern(300);
   Server server([&](const std::string&, int) { return Script{Send(Dated(body))}; });
-  auto d = MakeHttp();
+  auto d = MakeDownLoad(DOWNLOAD_HTTP);
   Fresh("http_a.bin");
   ASSERT_EQ(0, Fetch(*d, server.Url("/Dir\\中文.bin"), "  http_a.bin "));
   EXPECT_EQ(body, ReadFileBytes("http_a.bin"));
   EXPECT_FALSE(FileExists("http_a.bin.temp"));
-  EXPECT_EQ(ServerTime(), MTime("http_a.bin"));
+  EXPECT_EQ(ServedSeconds(), FileSeconds("http_a.bin"));
   ASSERT_EQ(1, server.RequestCount());
   EXPECT_EQ("GET /dir/\xE4\xB8\xAD\xE6\x96\x87.bin HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\nPragma: no-cache\r\n"
             "Cache-Control: no-cache\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n"
@@ -82,11 +54,11 @@ TEST(HttpDownload, RequestBytesUtf8PathAndLastModified) {
 TEST(HttpDownload, UpToDateWithinTwoSeconds) {
   const std::string body = Pattern(200);
   Server server([&](const std::string&, int) { return Script{Send(Dated(body))}; });
-  auto d = MakeHttp();
+  auto d = MakeDownLoad(DOWNLOAD_HTTP);
   for (int offset : {2, -2, 3}) {
     Fresh("http_u.bin");
     WriteFileBytes("http_u.bin", Pattern(200).replace(0, 1, "#"));
-    SetMTime("http_u.bin", ServerTime() + offset);
+    SetMTime("http_u.bin", ServedSeconds() + offset);
     int expect = offset == 3 ? 0 : 1;
     EXPECT_EQ(expect, Fetch(*d, server.Url("/u"), "http_u.bin", 0)) << offset;
     EXPECT_EQ(expect == 0, ReadFileBytes("http_u.bin") == body) << offset;
@@ -124,7 +96,7 @@ TEST(HttpDownload, TemporaryFileResumeRewriteAndRefusal) {
   };
   for (const Case& c : cases) {
     Server server([&](const std::string& r, int) { return Script{Send(c.answer(r))}; });
-    auto d = MakeHttp();
+    auto d = MakeDownLoad(DOWNLOAD_HTTP);
     Fresh("http_t.bin");
     WriteFileBytes("http_t.bin.temp", c.held);
     int result = Fetch(*d, server.Url("/t"), "http_t.bin", c.force);
@@ -168,7 +140,7 @@ TEST(HttpDownload, FailuresAndRetryCounts) {
   };
   for (const Case& c : cases) {
     Server server([&](const std::string&, int) { return Script{Send(c.answer)}; });
-    auto d = MakeHttp();
+    auto d = MakeDownLoad(DOWNLOAD_HTTP);
     Fresh("http_f.bin");
     EXPECT_EQ(c.result, Fetch(*d, server.Url("/f"), "http_f.bin")) << c.name;
     EXPECT_EQ(c.requests, server.RequestCount()) << c.name;
@@ -190,7 +162,7 @@ TEST(HttpDownload, BodyEndsEarlyThenResumes) {
         return Script{Send(Reply("206 Partial", "Content-Length: 700\r\n", body.substr(500)))};
       return Script{Send(Reply("500 Wrong", "Content-Length: 0\r\n", ""))};
     });
-    auto d = MakeHttp(800);
+    auto d = MakeDownLoad(DOWNLOAD_HTTP, 800);
     Fresh("http_r.bin");
     ASSERT_EQ(0, d->Download(server.Url("/r").c_str(), "http_r.bin", nullptr, 0, 0, stall ? 1 : 0, 0, 1, 1)) << stall;
     EXPECT_EQ(body, ReadFileBytes("http_r.bin")) << stall;
@@ -200,7 +172,7 @@ TEST(HttpDownload, BodyEndsEarlyThenResumes) {
 
 TEST(HttpDownload, ExtraBytesAreNotWrittenAndTheConnectionIsDropped) {
   Server server([&](const std::string&, int) { return Script{Send(Ok("hello") + "JUNKJUNK"), Keep()}; });
-  auto d = MakeHttp();
+  auto d = MakeDownLoad(DOWNLOAD_HTTP);
   d->SetKeepAlive(true);
   Fresh("http_x.bin");
   ASSERT_EQ(0, Fetch(*d, server.Url("/x"), "http_x.bin"));
@@ -217,7 +189,7 @@ TEST(HttpDownload, KeepAliveConnectionsAndRedirectToAnotherPort) {
       return Script{Send(Reply("301 Moved", "Location: " + other.Url("/o") + "\r\nContent-Length: 0\r\n", "")), Keep()};
     return Script{Send(Ok(body)), Keep()};
   });
-  auto d = MakeHttp();
+  auto d = MakeDownLoad(DOWNLOAD_HTTP);
   d->SetKeepAlive(true);
   Fresh("http_k.bin");
   ASSERT_EQ(0, Fetch(*d, server.Url("/a"), "http_k.bin"));
@@ -235,25 +207,28 @@ TEST(HttpDownload, KeepAliveConnectionsAndRedirectToAnotherPort) {
 }
 
 TEST(HttpDownload, CancelFromAnotherThreadIsPrompt) {
-  Server server([&](const std::string&, int) {
-    return Script{Send(Reply("200 OK", "Content-Length: 1000\r\n", Pattern(100))), Stall(8000)};
-  });
-  auto d = MakeHttp(10000);
-  Fresh("http_c.bin");
-  std::thread canceller([&] {
-    Sleep(500);
-    d->Cancel();
-  });
-  auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(2, Fetch(*d, server.Url("/c"), "http_c.bin"));
-  canceller.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2500));
-  EXPECT_FALSE(FileExists("http_c.bin"));
+  // Stalled in the body, and before the status line.
+  const Script stalls[] = {{Send(Reply("200 OK", "Content-Length: 1000\r\n", Pattern(100))), Stall(8000)},
+                           {Stall(8000)}};
+  for (const Script& stall : stalls) {
+    Server server([&](const std::string&, int) { return stall; });
+    auto d = MakeDownLoad(DOWNLOAD_HTTP, 10000);
+    Fresh("http_c.bin");
+    std::thread canceller([&] {
+      Sleep(300);
+      d->Cancel();
+    });
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(2, Fetch(*d, server.Url("/c"), "http_c.bin")) << stall.size();
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500)) << stall.size();
+    EXPECT_FALSE(FileExists("http_c.bin"));
+  }
 }
 
 TEST(HttpDownload, WriteFailureCostsATry) {
   Server server([&](const std::string&, int) { return Script{Send(Ok(Pattern(300)))}; });
-  auto d = MakeHttp();
+  auto d = MakeDownLoad(DOWNLOAD_HTTP);
   Fresh("http_w.bin");
   SetDownLoadWriteHook([](const char*, uint64_t, uint32_t) { return true; });
   EXPECT_EQ(3, Fetch(*d, server.Url("/w"), "http_w.bin"));
@@ -268,7 +243,7 @@ TEST(HttpDownload, ProgressAndInvalidLastModified) {
                              body.substr(0, 200))),
                   Stall(200), Send(body.substr(200))};
   });
-  auto d = MakeHttp();
+  auto d = MakeDownLoad(DOWNLOAD_HTTP);
   static std::vector<std::pair<int32_t, int32_t>> calls;
   calls.clear();
   d->SetProgressCallback([](int32_t total, int32_t done) { calls.emplace_back(total, done); });
@@ -276,7 +251,7 @@ TEST(HttpDownload, ProgressAndInvalidLastModified) {
   Fresh("http_p.bin");
   int64_t before = static_cast<int64_t>(time(nullptr));
   ASSERT_EQ(0, Fetch(*d, server.Url("/p"), "http_p.bin"));
-  EXPECT_GE(MTime("http_p.bin"), before - 2);  // no valid date: now
+  EXPECT_GE(FileSeconds("http_p.bin"), before - 2);  // no valid date: now
   ASSERT_GE(calls.size(), 5u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(std::make_pair(400, 0), calls[i]);
   int32_t sum = 0;
@@ -287,4 +262,34 @@ TEST(HttpDownload, ProgressAndInvalidLastModified) {
   d->SetNotify(nullptr, 0, 1, 0);  // no live window: no progress
   ASSERT_EQ(0, Fetch(*d, server.Url("/p"), "http_p.bin"));
   EXPECT_TRUE(calls.empty());
+}
+
+TEST(HttpDownload, ResumeNeverSplicesStaleBytes) {
+  const std::string body = Pattern(1200);
+  auto partial = [&](size_t from) {
+    return Reply("206 Partial",
+                 "Content-Length: " + std::to_string(1200 - from) + "\r\nContent-Range: bytes " + std::to_string(from) +
+                     "-1199/1200\r\n",
+                 body.substr(from));
+  };
+  // A time-out at 300, then a break at 700 without one: the next request
+  // asks again from 300, and what follows 300 in the file is replaced.
+  Server server([&](const std::string& req, int index) {
+    if (index == 0) return Script{Send(Reply("200 OK", "Content-Length: 1200\r\n", body.substr(0, 300))), Stall(3000)};
+    if (index == 1) return Script{Send(partial(300).substr(0, partial(300).size() - 500))};
+    return Script{Send(partial(300))};
+  });
+  auto d = MakeDownLoad(DOWNLOAD_HTTP, 800);
+  Fresh("http_splice.bin");
+  ASSERT_EQ(0, Fetch(*d, server.Url("/s"), "http_splice.bin"));
+  EXPECT_EQ(body, ReadFileBytes("http_splice.bin"));
+  ASSERT_EQ(3, server.RequestCount());
+  EXPECT_NE(std::string::npos, server.Requests()[2].find("Range: bytes=300-\r\n"));
+
+  // The caller's range continues nothing: an old temporary file is not kept.
+  Server ranged([&](const std::string&, int) { return Script{Send(partial(100))}; });
+  Fresh("http_splice.bin");
+  WriteFileBytes("http_splice.bin.temp", std::string(500, 'z'));
+  ASSERT_EQ(0, d->Download(ranged.Url("/s").c_str(), "http_splice.bin", nullptr, 100, 0, 1, 0, 1, 1));
+  EXPECT_EQ(body.substr(100), ReadFileBytes("http_splice.bin"));
 }

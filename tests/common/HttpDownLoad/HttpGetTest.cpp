@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "common/HttpDownLoad/DownLoadFile.h"
@@ -23,17 +24,6 @@ std::string GetRequest(const std::string& path, const std::string& range, const 
          "\r\nConnection: close\r\n\r\n";
 }
 
-std::unique_ptr<IDownLoad> MakeGet() {
-  std::unique_ptr<IDownLoad> d(CreateDownLoad(DOWNLOAD_HTTPGET));
-  d->SetTimeouts(2000, 2000, 2000);
-  return d;
-}
-
-void Fresh(const std::string& target) {
-  DeleteFileA(target.c_str());
-  DeleteFileA((target + "_0").c_str());
-}
-
 int Get(IDownLoad& d, const std::string& url, const std::string& target, int parts = 1) {
   return d.Download(url.c_str(), target.c_str(), nullptr, 0, 0, 0, 0, 1, parts);
 }
@@ -43,7 +33,7 @@ int Get(IDownLoad& d, const std::string& url, const std::string& target, int par
 TEST(HttpGet, RequestBytesAndRawGbkPath) {
   const std::string body = Pattern(3000);
   Server server([&](const std::string&, int) { return Script{Send(Ok(body))}; });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_a.bin");
   // The GBK bytes of the name go out unconverted; the backslash becomes "/".
   std::string url = server.Url("\\dir\\中文 a.bin");
@@ -63,7 +53,7 @@ TEST(HttpGet, ResumeAppends206AndRewritesOn200) {
                                  "Content-Length: 1300\r\nContent-Range: bytes 700-1999/2000\r\n", body.substr(700)))};
       return Script{Send(Ok(body))};
     });
-    auto d = MakeGet();
+    auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
     Fresh("get_r.bin");
     WriteFileBytes("get_r.bin_0", body.substr(0, 700));
     ASSERT_EQ(0, Get(*d, server.Url("/r.bin"), "get_r.bin"));
@@ -79,7 +69,7 @@ TEST(HttpGet, RangeRefusedDropsThePartFile) {
       return Script{Send(Reply("416 Range Not Satisfiable", "Content-Length: 0\r\n", ""))};
     return Script{Send(Ok(body))};
   });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_416.bin");
   WriteFileBytes("get_416.bin_0", Pattern(900));
   ASSERT_EQ(0, Get(*d, server.Url("/x"), "get_416.bin"));
@@ -95,7 +85,7 @@ TEST(HttpGet, ShortBodyIsAFailureAndTheNextTryResumes) {
       return Script{Send(Reply("206 Partial Content", "Content-Length: 2500\r\n", body.substr(1500)))};
     return Script{Send(Reply("500 Bad", "Content-Length: 0\r\n", ""))};
   });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_s.bin");
   testsupport::ReportCapture reports;
   ASSERT_EQ(0, Get(*d, server.Url("/s"), "get_s.bin"));
@@ -121,7 +111,7 @@ TEST(HttpGet, BadAnswersFailWithoutAFile) {
   };
   for (size_t i = 0; i < answers.size(); ++i) {
     Server server([&](const std::string&, int) { return Script{Send(answers[i])}; });
-    auto d = MakeGet();
+    auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
     Fresh("get_bad.bin");
     EXPECT_EQ(3, Get(*d, server.Url("/b"), "get_bad.bin")) << i;
     EXPECT_FALSE(FileExists("get_bad.bin")) << i;
@@ -133,7 +123,7 @@ TEST(HttpGet, BadAnswersFailWithoutAFile) {
 
 TEST(HttpGet, EmptyBodyIsAnEmptyFile) {
   Server server([&](const std::string&, int) { return Script{Send(Ok(""))}; });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_e.bin");
   ASSERT_EQ(0, Get(*d, server.Url("/e"), "get_e.bin"));
   EXPECT_TRUE(FileExists("get_e.bin"));
@@ -151,7 +141,7 @@ TEST(HttpGet, AttemptCountsOfTheFactoryMaximum) {
   };
   for (const Case& c : cases) {
     Server server([&](const std::string&, int) { return Script{Send(c.answer)}; });
-    auto d = MakeGet();
+    auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
     Fresh("get_n.bin");
     EXPECT_EQ(3, Get(*d, server.Url("/loop"), "get_n.bin"));
     EXPECT_EQ(c.requests, server.RequestCount()) << c.answer;
@@ -170,7 +160,7 @@ TEST(HttpGet, RedirectsSendTheReferer) {
       return Script{Send(Reply("302 Found", "LOCATION: " + other.Url("/z.bin") + "\r\n", ""))};
     return Script{Send(Reply("404 No", "Content-Length: 0\r\n", ""))};
   });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_red.bin");
   ASSERT_EQ(0, Get(*d, server.Url("/d/e/f.zip"), "get_red.bin"));
   EXPECT_EQ(body, ReadFileBytes("get_red.bin"));
@@ -183,7 +173,7 @@ TEST(HttpGet, RedirectsSendTheReferer) {
 TEST(HttpGet, LengthProbeUsesTheCallersRange) {
   const std::string body = Pattern(300);
   Server server([&](const std::string&, int) { return Script{Send(Ok(body))}; });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_p.bin");
   ASSERT_EQ(0, d->Download(server.Url("/p").c_str(), "get_p.bin", nullptr, 5, 9, 0, 0, 1, 2));
   ASSERT_EQ(2, server.RequestCount());
@@ -201,7 +191,7 @@ TEST(HttpGet, BrokenAndStalledBodies) {
       s.push_back(reset ? Reset() : Stall(3000));
       return s;
     });
-    auto d = MakeGet();
+    auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
     d->SetRetry(DOWNLOAD_RETRY_LIMITED, 0, 1);
     d->SetTimeouts(1000, 1000, 1000);
     Fresh("get_br.bin");
@@ -219,7 +209,7 @@ TEST(HttpGet, BrokenAndStalledBodies) {
 TEST(HttpGet, WriteFailureAndRefusedConnect) {
   const std::string body = Pattern(5000);
   Server server([&](const std::string&, int) { return Script{Send(Ok(body))}; });
-  auto d = MakeGet();
+  auto d = MakeDownLoad(DOWNLOAD_HTTPGET);
   Fresh("get_w.bin");
   SetDownLoadWriteHook([](const char*, uint64_t offset, uint32_t) { return offset >= 4096; });
   testsupport::ReportCapture reports;

@@ -2,8 +2,10 @@
 
 #include <memory>
 
+#include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "common/HttpDownLoad/DownLoadFile.h"
 #include "common/HttpDownLoad/INetDownLoad.h"
 
 using namespace testhttp;
@@ -12,17 +14,6 @@ using testsupport::ReadFileBytes;
 
 namespace {
 
-std::unique_ptr<CINetDownLoad> MakeINet() {
-  std::unique_ptr<IDownLoad> d(CreateDownLoad(DOWNLOAD_INET));
-  d->SetRetry(DOWNLOAD_RETRY_LIMITED, 100, 3);
-  return std::unique_ptr<CINetDownLoad>(static_cast<CINetDownLoad*>(d.release()));
-}
-
-int Fetch(IDownLoad& d, const std::string& url, const char* target, uint32_t start = 0, uint32_t end = 0,
-          int fetchBody = 1) {
-  return d.Download(url.c_str(), target, nullptr, start, end, 0, 0, fetchBody, 1);
-}
-
 // A WinINet stand-in: each opened request serves `bodies[n]` (status 200 or
 // 206) and then ends its reads with `endErrors[n]` (12002 = time-out).
 struct Fake {
@@ -30,6 +21,7 @@ struct Fake {
   std::vector<std::string> bodies;
   std::vector<DWORD> statuses;
   std::vector<DWORD> endErrors;
+  std::string length;                // Content-Length text when not empty
   DWORD openError = 0;               // non-zero: every open fails with it
   size_t pos = 0;
   size_t current = 0;
@@ -54,7 +46,7 @@ BOOL WINAPI FakeQuery(HINTERNET, DWORD level, LPVOID buffer, LPDWORD length, LPD
     return TRUE;
   }
   if (level == HTTP_QUERY_CONTENT_LENGTH) {
-    std::string text = std::to_string(g_fake->bodies[i].size());
+    std::string text = g_fake->length.empty() ? std::to_string(g_fake->bodies[i].size()) : g_fake->length;
     memcpy(buffer, text.c_str(), text.size() + 1);
     *length = static_cast<DWORD>(text.size());
     return TRUE;
@@ -100,7 +92,7 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
     if (req.find("GET /nolength") == 0) return Script{Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body)};
     return Script{Send(Ok(body))};
   });
-  auto d = MakeINet();
+  auto d = MakeDownLoad(DOWNLOAD_INET);
   static int progressCalls = 0;
   d->SetProgressCallback([](int32_t total, int32_t) { progressCalls += total == 6000; });
   ASSERT_EQ(0, Fetch(*d, server.Url("/Full.bin"), "inet_a.bin"));
@@ -108,7 +100,7 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
   EXPECT_GT(progressCalls, 0);
   EXPECT_NE(std::string::npos, server.Requests()[0].find("GET /full.bin HTTP/1.1"));  // lower-cased
 
-  ASSERT_EQ(0, Fetch(*d, server.Url("/part.bin"), "inet_b.bin", 5, 9));
+  ASSERT_EQ(0, Fetch(*d, server.Url("/part.bin"), "inet_b.bin", 0, 5, 9));
   EXPECT_EQ(body.substr(5, 5), ReadFileBytes("inet_b.bin"));
   EXPECT_NE(std::string::npos, server.Requests().back().find("\r\nRange: bytes=5-9\r\n"));
 
@@ -123,7 +115,7 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
   EXPECT_EQ(before + 3, server.RequestCount());
   EXPECT_FALSE(FileExists("inet_c.bin"));
 
-  ASSERT_EQ(0, Fetch(*d, server.Url("/full.bin"), "inet_d.bin", 0, 0, 0));
+  ASSERT_EQ(0, d->Download(server.Url("/full.bin").c_str(), "inet_d.bin", nullptr, 0, 0, 0, 0, 0, 1));
   EXPECT_TRUE(FileExists("inet_d.bin"));
   EXPECT_EQ("", ReadFileBytes("inet_d.bin"));
 }
@@ -132,7 +124,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
   {
     FakeScope scope;
     scope.fake.openError = 12002;
-    auto d = MakeINet();
+    auto d = MakeDownLoad(DOWNLOAD_INET);
     EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin"));
     EXPECT_EQ(3u, scope.fake.headers.size());
     EXPECT_FALSE(FileExists("inet_t.bin"));
@@ -143,7 +135,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
     scope.fake.bodies = {body, second == 206 ? body.substr(5000) : body};
     scope.fake.statuses = {200, second};
     scope.fake.endErrors = {12002, 0};
-    auto d = MakeINet();
+    auto d = MakeDownLoad(DOWNLOAD_INET);
     ASSERT_EQ(0, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin")) << second;
     EXPECT_EQ(body, ReadFileBytes("inet_t.bin")) << second;  // a 200 rewrites, never appends
     ASSERT_EQ(2u, scope.fake.headers.size());
@@ -156,7 +148,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
     scope.fake.bodies = {body, body, body};
     scope.fake.statuses = {200, 200, 200};
     scope.fake.endErrors = {5, 5, 5};
-    auto d = MakeINet();
+    auto d = MakeDownLoad(DOWNLOAD_INET);
     EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin"));
     EXPECT_EQ(std::vector<std::string>(3, ""), scope.fake.headers);
     EXPECT_FALSE(FileExists("inet_t.bin"));
@@ -172,4 +164,29 @@ TEST(INetDownLoad, FirstObjectOfTheSessionHasNoRetries) {
   EXPECT_EQ(0u, static_cast<CINetDownLoad*>(first.get())->MaxTries());
   EXPECT_EQ(3u, static_cast<CINetDownLoad*>(second.get())->MaxTries());
   first->UnInit();  // the next Init opens a new session
+}
+
+TEST(INetDownLoad, ContentLengthIsReadStrictly) {
+  const std::string body = Pattern(3000);
+  for (const char* length : {"3000x", "-3000", "0x0BB8", "99999999999"}) {
+    FakeScope scope;
+    scope.fake.bodies = {body};
+    scope.fake.statuses = {200};
+    scope.fake.endErrors = {0};
+    scope.fake.length = length;
+    auto d = MakeDownLoad(DOWNLOAD_INET);
+    EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_l.bin")) << length;
+    EXPECT_EQ(1u, scope.fake.headers.size()) << length;
+    EXPECT_FALSE(FileExists("inet_l.bin")) << length;
+  }
+}
+
+TEST(INetDownLoad, WriteFailureLeavesNoTarget) {
+  Server server([&](const std::string&, int) { return Script{Send(Ok(Pattern(9000)))}; });
+  auto d = MakeDownLoad(DOWNLOAD_INET);
+  SetDownLoadWriteHook([](const char*, uint64_t offset, uint32_t) { return offset >= 4096; });  // disk full
+  EXPECT_EQ(3, Fetch(*d, server.Url("/w"), "inet_w.bin"));
+  SetDownLoadWriteHook(nullptr);
+  EXPECT_EQ(1, server.RequestCount());
+  EXPECT_FALSE(FileExists("inet_w.bin"));
 }

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestHttpServer.h"
 #include "common/HttpDownLoad/SockHelpers.h"
 
 namespace {
@@ -117,26 +118,9 @@ TEST(SockHelpers, ReceiveTimeoutCloseAndDataWithClose) {
 }
 
 TEST(SockHelpers, ConnectTimesOutOnAListenerThatNeverAccepts) {
-  Sock_EnsureSocketLib();
-  SOCKET l = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in a = {};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(l, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-  listen(l, 0);
-  int len = sizeof(a);
-  getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-  // Fill the tiny backlog; then a connect gets no answer.
-  std::vector<SOCKET> fillers;
-  int result = 0;
+  testhttp::Server server([](const std::string&, int) { return testhttp::Script{}; }, 0, false);
   auto t0 = std::chrono::steady_clock::now();
-  for (int i = 0; i < 8 && result == 0; ++i) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    fillers.push_back(s);
-    result = Sock_ConnectWithTimeout(s, &a, 300);
-  }
-  EXPECT_EQ(-1, result);
+  // Its last connect is the one that times out.
+  EXPECT_TRUE(server.FillBacklog());
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8));
-  for (SOCKET s : fillers) closesocket(s);
-  closesocket(l);
 }

@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "common/HttpDownLoad/SockHelpers.h"
+
 namespace testhttp {
 
 Step Send(const std::string& bytes) { return Step{Step::Send, bytes, 0}; }
@@ -44,8 +46,22 @@ Server::Server(Handler handler, int backlog, bool accept)
 Server::~Server() {
   m_stop = true;
   if (m_acceptor.joinable()) m_acceptor.join();
+  for (SOCKET s : m_fillers) closesocket(s);
   closesocket(m_listen);
   for (std::thread& t : m_threads) t.join();
+}
+
+bool Server::FillBacklog() {
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(m_port);
+  for (int i = 0; i < 16; ++i) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    m_fillers.push_back(s);
+    if (Sock_ConnectWithTimeout(s, &a, 300) != 0) return true;
+  }
+  return false;
 }
 
 std::string Server::Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }

@@ -43,6 +43,9 @@ class Server {
   std::vector<std::string> Requests();
   int RequestCount();
   int Connections() const { return m_connections; }
+  // For a server made with accept = false: connects until the backlog is
+  // full, so that the next connect gets no answer. False when it never fills.
+  bool FillBacklog();
 
  private:
   void AcceptLoop();
@@ -57,6 +60,7 @@ class Server {
   std::mutex m_lock;
   std::vector<std::string> m_requests;
   std::vector<std::thread> m_threads;
+  std::vector<SOCKET> m_fillers;
   std::thread m_acceptor;
 };
 
