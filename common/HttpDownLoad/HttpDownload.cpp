@@ -110,15 +110,8 @@ int CHttpDownload::Fail(int line) {
   return DOWNLOAD_RESULT_FAILED;
 }
 
-bool CHttpDownload::Split() {
-  CString host, path;
-  uint16_t port = 80;
-  if (!HttpText::SplitAddress(m_strAddress, host, path, port)) return false;
-  m_strHost = host;
-  m_strPath = path;
-  m_nPort = port;
-  return true;
-}
+// The parts change only when the whole address is valid.
+bool CHttpDownload::Split() { return HttpText::SplitAddress(m_strAddress, m_strHost, m_strPath, m_nPort); }
 
 bool CHttpDownload::SleepUnlessCancelled(uint32_t ms) {
   for (uint32_t slept = 0; slept < ms; slept += kCancelSlice) {

@@ -88,15 +88,8 @@ int CHttpGet::Download(const char* url, const char* localFile, void*, uint32_t s
   }
 }
 
-bool CHttpGet::Split() {
-  CString host, path;
-  uint16_t port = 80;
-  if (!HttpText::SplitAddress(m_strAddress, host, path, port)) return false;
-  m_strHost = host;
-  m_strPath = path;
-  m_nPort = port;
-  return true;
-}
+// The parts change only when the whole address is valid.
+bool CHttpGet::Split() { return HttpText::SplitAddress(m_strAddress, m_strHost, m_strPath, m_nPort); }
 
 void CHttpGet::Fail(int error) {
   m_nError = error;

@@ -10,6 +10,7 @@ namespace HttpText {
 
 // "http://host[:port]/path": trims, turns spaces into "%20", requires the
 // scheme (any case) and a "/" after the host; the port must be 1..65535.
+// The outputs are written only on success.
 bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t& port);
 
 // The address a Location value leads to: absolute "http://" values replace
