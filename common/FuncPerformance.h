@@ -35,16 +35,3 @@ class FuncPerformanceLog {
   char m_path[200];
   double m_start;
 };
-
-// Records the lifetime of a scope into the process-wide log under `name`.
-class FuncPerformanceTimer {
- public:
-  explicit FuncPerformanceTimer(const char* name) : m_name(name), m_start(FuncPerformanceLog::GetTime()) {}
-  ~FuncPerformanceTimer() { FuncPerformanceLog::Instance().Record(m_name, FuncPerformanceLog::GetTime() - m_start); }
-  FuncPerformanceTimer(const FuncPerformanceTimer&) = delete;
-  FuncPerformanceTimer& operator=(const FuncPerformanceTimer&) = delete;
-
- private:
-  const char* m_name;
-  double m_start;
-};
