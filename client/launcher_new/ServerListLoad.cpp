@@ -17,13 +17,14 @@ namespace LauncherCfg {
 
 bool ReadServerListMember(FilePack::CFilePackIndexMgr* pack, const char* name, TiXmlDocument* doc) {
   if (pack == nullptr || !pack->IsOpen() || name == nullptr) return false;
-  const PackEntry* entry = pack->FindEntry(name);
-  if (entry == nullptr) return false;
-  if (entry->size > kMaxServerListMember) {
-    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "服务器列表文件太大:%s %u", name, entry->size);
+  const PackEntry* found = pack->FindEntry(name);
+  if (found == nullptr) return false;
+  const PackEntry entry = *found;  // the size checked is the size read
+  if (entry.size > kMaxServerListMember) {
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "服务器列表文件太大:%s %u", name, entry.size);
     return false;
   }
-  return LoadXmlDocumentFromPack(*doc, entry, pack);
+  return LoadXmlDocumentFromPack(*doc, &entry, pack);
 }
 
 }  // namespace LauncherCfg
