@@ -31,13 +31,13 @@ bool ReadServerListMember(FilePack::CFilePackIndexMgr* pack, const char* name, T
 
 namespace {
 
-bool IsOpen(FilePack::CFilePackIndexMgr* pack) { return pack != nullptr && pack->IsOpen(); }
+bool PackOpen(FilePack::CFilePackIndexMgr* pack) { return pack != nullptr && pack->IsOpen(); }
 
 // A closed pack leaves the last package's table; otherwise the table is
 // emptied first, so a member that cannot be read leaves nothing stale.
 template <typename Row, typename Parse>
 bool LoadTable(FilePack::CFilePackIndexMgr* pack, const char* name, std::vector<Row>* table, Parse parse) {
-  if (!IsOpen(pack)) return false;
+  if (!PackOpen(pack)) return false;
   table->clear();
   TiXmlDocument doc;
   return ReadServerListMember(pack, name, &doc) && parse(doc, table);
@@ -46,7 +46,7 @@ bool LoadTable(FilePack::CFilePackIndexMgr* pack, const char* name, std::vector<
 }  // namespace
 
 bool LoadVersionXml(FilePack::CFilePackIndexMgr* pack) {
-  if (!IsOpen(pack)) return false;
+  if (!PackOpen(pack)) return false;
   LauncherCfg::ServerListTables& tables = GetServerListTables();
   tables.bigAreas.clear();
   tables.backupAreas.clear();
