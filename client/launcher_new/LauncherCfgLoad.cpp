@@ -22,6 +22,24 @@ void ReportCaught(const std::string& message) {
   EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "%s", text.c_str());
 }
 
+// The layout entry parsed into doc; a missing or oversized entry of an open
+// pack is reported.
+bool ReadLayoutEntry(FilePack::CFilePackIndexMgr* pack, const char* entryName, TiXmlDocument* doc) {
+  if (pack == nullptr || !pack->IsOpen() || entryName == nullptr) return false;
+  const PackEntry* found = pack->FindEntry(entryName);
+  if (found == nullptr) {
+    std::string text = FormatLauncherText(15, "s", entryName);
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "%s", text.c_str());
+    return false;
+  }
+  const PackEntry entry = *found;  // the size checked is the size read
+  if (entry.size > kMaxLayoutDocument) {
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "界面配置文件太大:%s %u", entryName, entry.size);
+    return false;
+  }
+  return LoadXmlDocumentFromPack(*doc, &entry, pack);
+}
+
 }  // namespace
 
 bool LoadUpdateCfg() {
@@ -58,22 +76,9 @@ bool LoadUserConfigFile(const char* path, UserConfig* cfg) {
 bool LoadLayoutFromPack(FilePack::CFilePackIndexMgr* pack, const char* entryName, HWND__* owner,
                         LauncherLayout* layout) {
   TiXmlDocument doc;
-  const PackEntry* entry = pack != nullptr && pack->IsOpen() && entryName != nullptr ? pack->FindEntry(entryName) : nullptr;
-  if (entry == nullptr) {
-    if (pack != nullptr && pack->IsOpen()) {
-      std::string text = FormatLauncherText(15, "s", entryName != nullptr ? entryName : "");
-      EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "%s", text.c_str());
-    }
-    LayoutReadFailedExit(owner);
-    return false;
-  }
-  if (entry->size > kMaxLayoutDocument) {
-    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "界面配置文件太大:%s %u", entryName, entry->size);
-    LayoutReadFailedExit(owner);
-    return false;
-  }
-  LoadXmlDocumentFromPack(doc, entry, pack);
-  return ApplyLayoutOrExit(doc, owner, layout);
+  if (ReadLayoutEntry(pack, entryName, &doc)) return ApplyLayoutOrExit(doc, owner, layout);
+  LayoutReadFailedExit(owner);
+  return false;
 }
 
 }  // namespace LauncherCfg

@@ -50,8 +50,8 @@ void ReadButtons(const TiXmlElement* button, std::vector<ButtonStyle>* buttons) 
     ReadString(Child(s, "tip"), "value", &style.tip);
     ReadString(Child(s, "href"), "value", &style.href);
     int ellipse = 0;
-    if (const char* value = Child(s, "Ellipse") ? Child(s, "Ellipse")->Attribute("value") : nullptr)
-      sscanf(value, "%d", &ellipse);
+    const TiXmlElement* shape = Child(s, "Ellipse");
+    if (const char* value = shape != nullptr ? shape->Attribute("value") : nullptr) sscanf(value, "%d", &ellipse);
     style.ellipse = ellipse != 0;
     buttons->push_back(style);
   }

@@ -1,10 +1,8 @@
 #include "ServerList.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "LauncherIni.h"
-#include "common/EngineFun/Helper.h"
 #include "common/Singleton.h"
 #include "tinyxml.h"
 
@@ -50,16 +48,6 @@ const TiXmlElement* FirstFileRow(const TiXmlDocument& doc) {
 }
 
 }  // namespace
-
-bool ParseServerListMember(const char* data, size_t size, TiXmlDocument* doc) {
-  if (data == nullptr || size > kMaxServerListMember) {
-    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "服务器列表文件太大:%u", static_cast<unsigned>(size));
-    return false;
-  }
-  std::string text(data, size);  // the terminating zero the parser stops at
-  doc->Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-  return !doc->Error();
-}
 
 bool ParseVersionXml(const TiXmlDocument& doc, VersionXml* out) {
   if (const TiXmlElement* res = doc.FirstChildElement("res")) {

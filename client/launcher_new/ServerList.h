@@ -1,7 +1,6 @@
 // The members of the server-list package: version chain, download
 // addresses, areas with their login servers, checksum and need-download lists.
 #pragma once
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,10 +48,6 @@ namespace LauncherCfg {
 
 // Largest member we allocate for: the size comes from a downloaded index.
 const uint32_t kMaxServerListMember = 16u * 1024 * 1024;
-
-// Members as bytes (not NUL-terminated) into a document; false for a size
-// over the cap or text that does not parse.
-bool ParseServerListMember(const char* data, size_t size, TiXmlDocument* doc);
 
 struct VersionXml {
   bool hasUrl = false;

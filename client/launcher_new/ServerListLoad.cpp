@@ -1,13 +1,13 @@
 #include "ServerListLoad.h"
 
-#include <memory>
-#include <new>
 #include <string>
+#include <vector>
 
 #include "LauncherIni.h"
 #include "ServerList.h"
 #include "common/EngineFun/Helper.h"
 #include "common/Pack/FilePackIndexMgr.h"
+#include "common/Pack/XmlLoad.h"
 #include "tinyxml.h"
 
 using LauncherCfg::GetServerListTables;
@@ -16,23 +16,37 @@ using LauncherCfg::ReadServerListMember;
 namespace LauncherCfg {
 
 bool ReadServerListMember(FilePack::CFilePackIndexMgr* pack, const char* name, TiXmlDocument* doc) {
-  if (pack == nullptr || !pack->IsOpen()) return false;
+  if (pack == nullptr || !pack->IsOpen() || name == nullptr) return false;
   const PackEntry* found = pack->FindEntry(name);
   if (found == nullptr) return false;
-  const PackEntry entry = *found;
+  const PackEntry entry = *found;  // the size checked is the size read
   if (entry.size > kMaxServerListMember) {
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "服务器列表文件太大:%s %u", name, entry.size);
     return false;
   }
-  std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(entry.size) + 1]());
-  if (bytes == nullptr || !pack->ReadEntryData(&entry, reinterpret_cast<uint8_t*>(bytes.get()), true)) return false;
-  return ParseServerListMember(bytes.get(), entry.size, doc);
+  return LoadXmlDocumentFromPack(*doc, &entry, pack);
 }
 
 }  // namespace LauncherCfg
 
+namespace {
+
+bool PackOpen(FilePack::CFilePackIndexMgr* pack) { return pack != nullptr && pack->IsOpen(); }
+
+// A closed pack leaves the last package's table; otherwise the table is
+// emptied first, so a member that cannot be read leaves nothing stale.
+template <typename Row, typename Parse>
+bool LoadTable(FilePack::CFilePackIndexMgr* pack, const char* name, std::vector<Row>* table, Parse parse) {
+  if (!PackOpen(pack)) return false;
+  table->clear();
+  TiXmlDocument doc;
+  return ReadServerListMember(pack, name, &doc) && parse(doc, table);
+}
+
+}  // namespace
+
 bool LoadVersionXml(FilePack::CFilePackIndexMgr* pack) {
-  if (pack == nullptr || !pack->IsOpen()) return false;
+  if (!PackOpen(pack)) return false;
   LauncherCfg::ServerListTables& tables = GetServerListTables();
   tables.bigAreas.clear();
   tables.backupAreas.clear();
@@ -47,43 +61,31 @@ bool LoadVersionXml(FilePack::CFilePackIndexMgr* pack) {
 }
 
 bool LoadNewVersionXml(FilePack::CFilePackIndexMgr* pack) {
-  if (pack == nullptr || !pack->IsOpen()) return false;
   LauncherCfg::ServerListTables& tables = GetServerListTables();
-  tables.versionSteps.clear();
-  TiXmlDocument doc;
-  if (!ReadServerListMember(pack, "NewVersion.xml", &doc)) return false;
-  return LauncherCfg::ParseNewVersionXml(doc, &tables.versionSteps, &tables.newVersion, &tables.newShowVersion);
+  return LoadTable(pack, "NewVersion.xml", &tables.versionSteps,
+                   [&tables](const TiXmlDocument& doc, std::vector<VersionStep>* steps) {
+                     return LauncherCfg::ParseNewVersionXml(doc, steps, &tables.newVersion, &tables.newShowVersion);
+                   });
 }
 
 bool LoadAreaListXml(FilePack::CFilePackIndexMgr* pack) {
-  if (pack == nullptr || !pack->IsOpen()) return false;
-  GetServerListTables().areas.clear();
-  TiXmlDocument doc;
-  if (!ReadServerListMember(pack, "AreaList.xml", &doc)) return false;
-  return LauncherCfg::ParseAreaListXml(doc, &GetServerListTables().areas);
+  return LoadTable(pack, "AreaList.xml", &GetServerListTables().areas, LauncherCfg::ParseAreaListXml);
 }
 
 bool LoadFileMD5Xml(FilePack::CFilePackIndexMgr* pack) {
-  if (pack == nullptr || !pack->IsOpen()) return false;
-  GetServerListTables().checksums.clear();
-  TiXmlDocument doc;
-  if (!ReadServerListMember(pack, "FileMD5.xml", &doc)) return false;
-  return LauncherCfg::ParseFileMD5Xml(doc, &GetServerListTables().checksums);
+  return LoadTable(pack, "FileMD5.xml", &GetServerListTables().checksums, LauncherCfg::ParseFileMD5Xml);
 }
 
 bool LoadNeedDownloadFileXml(FilePack::CFilePackIndexMgr* pack) {
-  if (pack == nullptr || !pack->IsOpen()) return false;
-  GetServerListTables().needDownloads.clear();
-  TiXmlDocument doc;
-  if (!ReadServerListMember(pack, "needdownloadfile.xml", &doc)) return false;
-  return LauncherCfg::ParseNeedDownloadXml(doc, &GetServerListTables().needDownloads);
+  return LoadTable(pack, "needdownloadfile.xml", &GetServerListTables().needDownloads,
+                   LauncherCfg::ParseNeedDownloadXml);
 }
 
 bool LoadServerListFiles(const char* packPath) {
   if (packPath == nullptr) return false;
   std::string base(packPath);
   FilePack::CFilePackIndexMgr pack;
-  if (!pack.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), false) || !pack.IsOpen()) return false;
+  if (!pack.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), false)) return false;
   bool ok = LoadVersionXml(&pack) && LoadNewVersionXml(&pack) && LoadAreaListXml(&pack) && LoadFileMD5Xml(&pack) &&
             LoadNeedDownloadFileXml(&pack);
   if (ok) {

@@ -28,10 +28,10 @@ class UpdateCfgFile : public ::testing::Test {
 
 int CountChildren(const char* name) {
   TiXmlDocument doc;
-  if (!LoadXmlDocument(doc, kFile)) return -1;
+  const TiXmlElement* update = LoadXmlDocument(doc, kFile) ? doc.FirstChildElement("Update") : nullptr;
+  if (update == nullptr) return -1;
   int n = 0;
-  for (const TiXmlElement* e = doc.FirstChildElement("Update")->FirstChildElement(name); e != nullptr;
-       e = e->NextSiblingElement(name))
+  for (const TiXmlElement* e = update->FirstChildElement(name); e != nullptr; e = e->NextSiblingElement(name))
     ++n;
   return n;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "FatalExit.h"
 #include "LauncherIni.h"
 #include "LauncherText.h"
 #include "Layout.h"
@@ -44,6 +45,13 @@ const char* U(const std::string& gbk) {
 
 void PrintReport(const char* text) { fprintf(stderr, "report: %s\n", U(text != nullptr ? text : "")); }
 
+int PrintBox(HWND__*, const char* text, const char* caption, unsigned) {
+  printf("box [%s] %s\n", U(caption != nullptr ? caption : ""), U(text != nullptr ? text : ""));
+  return IDOK;
+}
+
+void PrintEnd(int code) { printf("end %d\n", code); }
+
 void Heading(const char* name) { printf("\n== %s\n", name); }
 
 void DumpIni(const std::string& dir) {
@@ -71,13 +79,10 @@ void DumpLayout(const std::string& dir) {
   Heading(("layout " + entry + " in LauncherCfg/010.pkg").c_str());
   FilePack::CFilePackIndexMgr pack;
   std::string base = dir + "/LauncherCfg/010";
-  const PackEntry* found = pack.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), false)
-                               ? pack.FindEntry(entry.c_str())
-                               : nullptr;
-  TiXmlDocument doc;
+  pack.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), false);
   LauncherCfg::LauncherLayout l;
-  if (found == nullptr || found->size > LauncherCfg::kMaxLayoutDocument || !LoadXmlDocumentFromPack(doc, found, &pack) ||
-      !LauncherCfg::ReadLayout(doc, &l, &GetLauncherTextTable())) {
+  // The launcher's own reader; its end is only printed here.
+  if (!LauncherCfg::LoadLayoutFromPack(&pack, entry.c_str(), nullptr, &l)) {
     printf("layout: unreadable\n");
     return;
   }
@@ -231,6 +236,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   EngineFunc::SetReportHook(&PrintReport);
+  EngineFunc::SetMessageBoxHook(&PrintBox);
+  LauncherCfg::SetEndProcessHook(&PrintEnd);
   std::string dir = argv[1];
   DumpIni(dir);
   DumpLayout(dir);  // first: the other files' messages are layout texts
