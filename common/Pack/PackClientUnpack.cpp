@@ -66,14 +66,13 @@ uint8_t* DecompressBuffer(const uint8_t* image, int* length) {
     ENGINE_REPORT("false&&\"内存不足\"");
     return nullptr;
   }
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    size_t destLength = unpacked;
-    size_t srcLength = static_cast<size_t>(*length - kHeader);
-    if (Lzma_Uncompress(out, &destLength, image + kHeader, &srcLength, image) && destLength == unpacked) {
-      out[unpacked] = 0;
-      *length = static_cast<int>(unpacked);
-      return out;
-    }
+  // The decoder is deterministic: a stream that failed once fails again.
+  size_t destLength = unpacked;
+  size_t srcLength = static_cast<size_t>(*length - kHeader);
+  if (Lzma_Uncompress(out, &destLength, image + kHeader, &srcLength, image) && destLength == unpacked) {
+    out[unpacked] = 0;
+    *length = static_cast<int>(unpacked);
+    return out;
   }
   ENGINE_REPORT("false&&\"解压缩失败\"");
   delete[] out;

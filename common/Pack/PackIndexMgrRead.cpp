@@ -191,22 +191,7 @@ bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const P
       ENGINE_REPORT("false&&\"包长度为0\"");
       return false;
     }
-    // A second attempt covers a transient read failure of the data file.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (manager->m_packedScratch == nullptr) {
-        ENGINE_REPORT("false&&\"指针为空\"");
-        return false;
-      }
-      if (entry->packedSize > manager->LargestPackedSize()) {
-        ENGINE_REPORT("false&&\"长度太小，请检查\"");
-        return false;
-      }
-      if (manager->ReadAt(manager->m_packedScratch.get(), entry->offset, entry->packedSize) &&
-          UnpackEntryBytes(*entry, manager->m_packedScratch.get(), buffer))
-        return true;
-    }
-    ENGINE_REPORT("false&&\"解压缩失败\"");
-    return false;
+    return manager->UnpackEntry(entry, buffer);
   }
   if (!downloaded && !manager->ReadAt(buffer, entry->offset, entry->size)) return false;
   MaskStoredBytes(buffer, entry->size, 0, entry->size, manager->MaskWholeData());
