@@ -77,6 +77,8 @@ std::string EmptyIndexImage(const char* indexPath);
 bool UnpackIndexFileBytes(const uint8_t* file, size_t length, std::string* image);
 bool PackIndexFileBytes(const uint8_t* image, size_t length, std::string* file);
 
+// The stored length of an entry in a pack with this LZMA flag.
+inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
 // Decodes an entry's packedSize bytes to exactly its size bytes.
 bool UnpackEntryBytes(const PackEntry& entry, const uint8_t* packed, uint8_t* out);
 

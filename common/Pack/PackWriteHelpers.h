@@ -20,8 +20,6 @@ bool WriteIndexFile(const char* path, const std::string& image);
 // caller's scratch buffer, which is reused from file to file.
 bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out,
                      std::vector<uint8_t>* scratch);
-// The stored length of an entry in a pack with this LZMA flag.
-inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
 // "%s%s" of the pack name and an extension.
 inline std::string PackPath(const char* packName, const char* extension) { return std::string(packName) + extension; }
 
