@@ -15,6 +15,12 @@ const uint32_t kCopyChunk = 1u << 20;
 
 }  // namespace
 
+bool EndsPastPackLimit(uint64_t base, uint32_t length) {
+  if (base + length <= 0xFFFFFFFFull) return false;
+  ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
+  return true;
+}
+
 bool CompressIndexImage(const std::string& image, std::string* file) {
   if (PackCompressFaults(image.size()) ||
       !PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), file)) {

@@ -9,8 +9,9 @@
 
 namespace FilePack {
 
-// Offsets are u32: nothing may end past this.
-const uint64_t kLargestPackEnd = 0xFFFFFFFFull;
+// Offsets are u32: nothing may end past 4 GiB - 1. True (and reported as a
+// damaged pack) when length bytes placed at base would.
+bool EndsPastPackLimit(uint64_t base, uint32_t length);
 
 // The index file bytes of an image, packed in memory ("压缩失败" on failure).
 bool CompressIndexImage(const std::string& image, std::string* file);
