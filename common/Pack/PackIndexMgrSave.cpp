@@ -32,7 +32,7 @@ bool CompressIndexImage(const std::string& image, std::string* file) {
 
 bool WriteIndexFile(const char* path, const std::string& image) {
   std::string file;
-  return CompressIndexImage(image, &file) && WriteFileChecked(path, file);
+  return CompressIndexImage(image, &file) && WriteFileChecked(path, file.data(), file.size());
 }
 
 bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out,
@@ -144,7 +144,7 @@ bool CFilePackIndexMgr::PackFileInPlace(const char* path) {
     return false;
   }
   out.Close();
-  bool ok = WriteFileChecked(fresh.c_str(), file) && ReplaceFiles({{fresh, path}});
+  bool ok = WriteFileChecked(fresh.c_str(), file.data(), file.size()) && ReplaceFiles({{fresh, path}});
   if (!ok) ::DeleteFileA(fresh.c_str());
   return ok;
 }
