@@ -147,6 +147,7 @@ bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* down
   EncodeResourceRecord(parked, encoded);
   std::string recordPath;
   PackOutFile out;
+  // Named pack name, "/", a unique number, ".pkg3".
   if (!CreateUniqueFile(std::string(m_packName) + "/", ".pkg3", &recordPath, &out)) return refuse();
   bool written = out.Write(encoded, sizeof(encoded)) && out.Flush();
   written = out.Close() && written;

@@ -196,12 +196,6 @@ bool DecodeResourceRecord(const uint8_t* file, size_t length, MicroIndexRecord* 
   return true;
 }
 
-std::string ResourceRecordName(const char* packName, uint64_t uniqueId) {
-  std::string out;
-  StrUtil::Format(out, "%s/%s%s", packName ? packName : "", std::to_string(uniqueId).c_str(), ".pkg3");
-  return out;
-}
-
 std::string NewIndexName(const char* base) {
   std::string out;
   StrUtil::Format(out, "%s_new%s", base ? base : "", ".pkg1");

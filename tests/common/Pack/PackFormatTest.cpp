@@ -170,8 +170,6 @@ TEST(PackFormat, ResourceRecords) {
 
 TEST(PackFormat, Names) {
   EXPECT_EQ("data/006", PackNameOfIndexPath("Data\\006.pkg1"));
-  EXPECT_EQ("data/006/123.pkg3", ResourceRecordName("data/006", 123));
-  EXPECT_EQ("data/006/18446744073709551615.pkg3", ResourceRecordName("data/006", ~0ull));
   EXPECT_EQ("data/006_new.pkg1", NewIndexName("data/006"));
   EXPECT_EQ("data/006_new.pkg", NewDataName("data/006"));
   EXPECT_EQ("data/world/a.xml", NormalizeKey("Data\\World\\A.XML"));
