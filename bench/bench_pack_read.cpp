@@ -23,16 +23,11 @@ using benchpack::AddRecord;
 using benchpack::FileBytes;
 using benchpack::Now;
 using benchpack::WriteAll;
+using benchpack::WriteIndex;
 
 namespace {
 
 const uint32_t kFileSize = 1u << 20;
-
-bool WriteIndex(const std::string& path, const std::string& image) {
-  std::string file;
-  return PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &file) &&
-         WriteAll(path, file);
-}
 
 std::string Alone(const uint8_t* props, uint64_t size, const std::string& stream) {
   std::string out(reinterpret_cast<const char*>(props), 5);

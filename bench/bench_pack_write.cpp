@@ -19,28 +19,13 @@
 using namespace FilePack;
 using benchpack::AddRecord;
 using benchpack::Now;
+using benchpack::WriteAll;
+using benchpack::WriteIndex;
 
 namespace {
 
 const uint32_t kFileSize = 1u << 20;
 const uint32_t kGap = 64u << 10;
-
-// Inputs reach the disk before any timing, as the reference's inputs do.
-bool WriteAll(const std::string& path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  bool ok = bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
-                              put == bytes.size());
-  ok = FlushFileBuffers(h) && ok;
-  return CloseHandle(h) && ok;
-}
-
-bool WriteIndex(const std::string& path, const std::string& image) {
-  std::string file;
-  return PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &file) &&
-         WriteAll(path, file);
-}
 
 // A stored pack of count 1 MiB files, each followed by a gap.
 bool BuildGappedPack(const std::string& dir, int count) {

@@ -100,15 +100,8 @@ bool CFilePackIndexMgr::ReadResourceRecord(const char* path, MicroIndexRecord* r
     return false;
   }
   std::string file;
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size = {};
-  bool ok = GetFileSizeEx(h, &size) && size.QuadPart == static_cast<LONGLONG>(kResourceRecordFileSize);
-  file.resize(kResourceRecordFileSize);
-  DWORD got = 0;
-  ok = ok && ReadFile(h, &file[0], static_cast<DWORD>(file.size()), &got, nullptr) && got == file.size();
-  CloseHandle(h);
-  return ok && DecodeResourceRecord(reinterpret_cast<const uint8_t*>(file.data()), file.size(), record);
+  return ReadWholeFile(path, &file, true, kResourceRecordFileSize) &&
+         DecodeResourceRecord(reinterpret_cast<const uint8_t*>(file.data()), file.size(), record);
 }
 
 bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* downloadedPath) {
@@ -154,6 +147,7 @@ bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* down
   EncodeResourceRecord(parked, encoded);
   std::string recordPath;
   PackOutFile out;
+  // Named pack name, "/", a unique number, ".pkg3".
   if (!CreateUniqueFile(std::string(m_packName) + "/", ".pkg3", &recordPath, &out)) return refuse();
   bool written = out.Write(encoded, sizeof(encoded)) && out.Flush();
   written = out.Close() && written;

@@ -41,12 +41,11 @@ bool CFilePackIndexMgr::CompactPack() {
     if (ok) written.reserve(m_fullIndex.size());
     for (auto it = m_fullIndex.begin(); ok && it != m_fullIndex.end(); ++it) {
       const uint32_t length = StoredLength(it->second.entry, m_lzma);
-      if (running + length > kLargestPackEnd) {
-        ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
+      if (EndsPastPackLimit(running, length) ||
+          !CopyStoredBytes(*this, it->second.entry.offset, length, &out, &scratch)) {
         ok = false;
         break;
       }
-      ok = CopyStoredBytes(*this, it->second.entry.offset, length, &out, &scratch);
       written.push_back(it->second);
       written.back().entry.offset = static_cast<uint32_t>(running);
       running += length;

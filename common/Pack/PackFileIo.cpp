@@ -64,18 +64,6 @@ bool PutBack(const std::string& target, const Backup& backup) {
   return MoveFileExA(backup.path.c_str(), target.c_str(), kReplaceFlags) != FALSE;
 }
 
-bool SameBytes(const char* path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER size = {};
-  bool ok = GetFileSizeEx(h, &size) && static_cast<uint64_t>(size.QuadPart) == bytes.size();
-  std::string back(ok ? bytes.size() : 0, '\0');
-  DWORD got = 0;
-  if (ok && !back.empty()) ok = ReadFile(h, &back[0], static_cast<DWORD>(back.size()), &got, nullptr) && got == back.size();
-  CloseHandle(h);
-  return ok && back == bytes;
-}
-
 }  // namespace
 
 void SetPackFaultHooks(const PackFaultHooks& hooks) {
@@ -152,12 +140,12 @@ bool PackOutFile::Close() {
   return ok;
 }
 
-bool WriteFileChecked(const char* path, const std::string& bytes) {
+bool WriteFileChecked(const char* path, const void* data, size_t count) {
   if (path == nullptr) return false;
   SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);  // a stale read-only copy
   PackOutFile out;
-  bool ok = out.Open(path, CREATE_ALWAYS) && out.Write(bytes.data(), bytes.size()) && out.Flush();
-  ok = out.Close() && ok && SameBytes(path, bytes);
+  bool ok = out.Open(path, CREATE_ALWAYS) && out.Write(data, count) && out.Flush();
+  ok = out.Close() && ok;
   if (!ok) {
     DeleteFileA(path);
     ENGINE_REPORT("false&&\"写文件失败\"");

@@ -33,8 +33,9 @@ class PackOutFile {
   std::string m_path;
 };
 
-// Writes bytes as the whole content of path, flushes, and reads them back.
-bool WriteFileChecked(const char* path, const std::string& bytes);
+// Writes count bytes as the whole content of path and flushes them; on
+// failure the file is deleted ("写文件失败").
+bool WriteFileChecked(const char* path, const void* data, size_t count);
 
 // Creates a file that did not exist, named prefix + a number + suffix.
 bool CreateUniqueFile(const std::string& prefix, const std::string& suffix, std::string* path, PackOutFile* file);

@@ -41,6 +41,13 @@ bool NameTerminated(const char (&name)[256]) { return memchr(name, 0, sizeof(nam
 
 namespace {
 
+// Every name a record carries must end within its field: the micro index's
+// file name becomes part of a download address.
+bool NamesTerminated(const PackIndexRecord& record) { return NameTerminated(record.name); }
+bool NamesTerminated(const MicroIndexRecord& record) {
+  return NameTerminated(record.record.name) && NameTerminated(record.fileName);
+}
+
 // Shared by both index kinds; Record is PackIndexRecord or MicroIndexRecord.
 template <typename Record>
 bool ParseImage(const uint8_t* image, size_t length, PackIndexHeader* header,
@@ -49,15 +56,11 @@ bool ParseImage(const uint8_t* image, size_t length, PackIndexHeader* header,
     ENGINE_REPORT("false&&\"数据为空\"");
     return false;
   }
-  if (length < sizeof(PackIndexHeader) || (length - sizeof(PackIndexHeader)) % sizeof(Record) != 0) {
-    ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
-    ENGINE_REPORT("false&&\"数据有问题\"");
-    return false;
-  }
-  memcpy(header, image, sizeof(PackIndexHeader));
+  const bool whole = length >= sizeof(PackIndexHeader) && (length - sizeof(PackIndexHeader)) % sizeof(Record) == 0;
+  if (whole) memcpy(header, image, sizeof(PackIndexHeader));
   // The count must describe exactly the bytes present, or we would read past
   // the image (or silently drop records).
-  if (header->count != (length - sizeof(PackIndexHeader)) / sizeof(Record)) {
+  if (!whole || header->count != (length - sizeof(PackIndexHeader)) / sizeof(Record)) {
     ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
     ENGINE_REPORT("false&&\"数据有问题\"");
     return false;
@@ -67,7 +70,7 @@ bool ParseImage(const uint8_t* image, size_t length, PackIndexHeader* header,
   for (uint32_t i = 0; i < header->count; ++i, at += sizeof(Record)) {
     memcpy(&record, at, sizeof(Record));
     XorBytes(reinterpret_cast<uint8_t*>(&record), sizeof(Record), kRecordKey);
-    if (!NameTerminated(reinterpret_cast<const PackIndexRecord&>(record).name)) {
+    if (!NamesTerminated(record)) {
       ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
       return false;
     }
@@ -186,17 +189,11 @@ bool DecodeResourceRecord(const uint8_t* file, size_t length, MicroIndexRecord* 
   }
   memcpy(record, file + 4, sizeof(MicroIndexRecord));
   XorBytes(reinterpret_cast<uint8_t*>(record), sizeof(MicroIndexRecord), kRecordKey);
-  if (!NameTerminated(record->record.name) || !NameTerminated(record->fileName)) {
+  if (!NamesTerminated(*record)) {
     ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
     return false;
   }
   return true;
-}
-
-std::string ResourceRecordName(const char* packName, uint64_t uniqueId) {
-  std::string out;
-  StrUtil::Format(out, "%s/%s%s", packName ? packName : "", std::to_string(uniqueId).c_str(), ".pkg3");
-  return out;
 }
 
 std::string NewIndexName(const char* base) {

@@ -77,6 +77,8 @@ std::string EmptyIndexImage(const char* indexPath);
 bool UnpackIndexFileBytes(const uint8_t* file, size_t length, std::string* image);
 bool PackIndexFileBytes(const uint8_t* image, size_t length, std::string* file);
 
+// The stored length of an entry in a pack with this LZMA flag.
+inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
 // Decodes an entry's packedSize bytes to exactly its size bytes.
 bool UnpackEntryBytes(const PackEntry& entry, const uint8_t* packed, uint8_t* out);
 
@@ -85,9 +87,8 @@ void EncodeResourceRecord(const MicroIndexRecord& record, uint8_t (&out)[kResour
 bool DecodeResourceRecord(const uint8_t* file, size_t length, MicroIndexRecord* record);
 
 // Names used when files are replaced.
-std::string ResourceRecordName(const char* packName, uint64_t uniqueId);  // "%s/%s%s"
-std::string NewIndexName(const char* base);                               // "%s_new%s", ".pkg1"
-std::string NewDataName(const char* base);                                // "%s_new%s", ".pkg"
+std::string NewIndexName(const char* base);  // "%s_new%s", ".pkg1"
+std::string NewDataName(const char* base);   // "%s_new%s", ".pkg"
 
 // A record's name field is a key only when it ends within its 256 bytes.
 bool NameTerminated(const char (&name)[256]);

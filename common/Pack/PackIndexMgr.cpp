@@ -143,20 +143,16 @@ bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buff
   ReleaseSRWLockShared(&m_downloadedLock);
   if (path.empty()) return false;
 
-  const uint32_t expected = m_lzma ? entry->packedSize : entry->size;
-  if (entry->size == 0 || (m_lzma && entry->packedSize == 0)) {
+  const uint32_t expected = StoredLength(*entry, m_lzma);
+  if (entry->size == 0 || expected == 0) {
     ENGINE_REPORT("false&&\"包长度为0\"");
     return false;
   }
-  if (m_lzma && (m_packedScratch == nullptr || expected > m_largestPackedSize)) {
-    ENGINE_REPORT("false&&\"长度太小，请检查\"");
-    return false;
-  }
-  std::string data;
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     ENGINE_REPORT("false&&\"文件不存在\"");
     return false;
   }
+  std::string data;
   if (!ReadWholeFile(path.c_str(), &data, true, expected)) {
     ENGINE_REPORT("false&&\"子文件长度和压缩长度不匹配\"");
     return false;
@@ -165,8 +161,7 @@ bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buff
     memcpy(buffer, data.data(), expected);
     return true;
   }
-  memcpy(m_packedScratch.get(), data.data(), expected);
-  if (UnpackEntryBytes(*entry, m_packedScratch.get(), buffer)) return true;
+  if (UnpackEntryBytes(*entry, reinterpret_cast<const uint8_t*>(data.data()), buffer)) return true;
   ENGINE_REPORT("false&&\"解压缩失败\"");
   return false;
 }

@@ -3,22 +3,10 @@
 #include <new>
 
 #include "FilePackIndexMgr.h"
+#include "PackFileIo.h"
 #include "common/EngineFun/Helper.h"
 
 namespace FilePack {
-
-namespace {
-
-bool WriteNewFile(const char* path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  bool ok = bytes.empty() ||
-            (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) && put == bytes.size());
-  return CloseHandle(h) && ok;
-}
-
-}  // namespace
 
 bool CFilePackIndexMgr::ReadWholeFile(const char* path, std::string* data, bool checkLength, uint32_t expectedLength) {
   if (path == nullptr || data == nullptr) {
@@ -72,8 +60,7 @@ bool CFilePackIndexMgr::CreateEmptyIndex(int kind, const char* path) {
   }
   std::string image = EmptyIndexImage(path), file;
   if (!PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &file)) return false;
-  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  return WriteNewFile(path, file);
+  return WriteFileChecked(path, file.data(), file.size());
 }
 
 bool CFilePackIndexMgr::LoadIndexFile(const char* path, bool creationForbidden, std::string* image) {

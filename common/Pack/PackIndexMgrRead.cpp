@@ -3,6 +3,7 @@
 #include <new>
 
 #include "FilePackIndexMgr.h"
+#include "PackFileIo.h"
 #include "common/EngineFun/Helper.h"
 
 namespace FilePack {
@@ -16,11 +17,6 @@ bool SaneEntry(const PackEntry* entry) {
   if (entry->size != 0xFFFFFFFFu) return true;
   ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
   return false;
-}
-
-bool WriteAll(HANDLE h, const uint8_t* data, uint32_t count) {
-  DWORD put = 0;
-  return count == 0 || (WriteFile(h, data, count, &put, nullptr) && put == count);
 }
 
 }  // namespace
@@ -136,14 +132,14 @@ bool CFilePackIndexMgr::ExtractFile(const char* key, const char* localPath) {
 
   // Written beside the target and moved over it only when complete.
   std::string part = target + ".part";
-  HANDLE out = CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) {
+  PackOutFile out;
+  if (!out.Open(part.c_str(), CREATE_ALWAYS)) {
     ENGINE_REPORT("false&&\"文件打开失败\"");
     return false;
   }
   bool ok = true;
   if (m_lzma) {
-    ok = WriteAll(out, buffer.get(), entry.size);
+    ok = out.Write(buffer.get(), entry.size);
   } else {
     const uint32_t chunkMax = entry.size < kExtractChunk ? entry.size : kExtractChunk;
     buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(chunkMax) + 1]);
@@ -153,16 +149,12 @@ bool CFilePackIndexMgr::ExtractFile(const char* key, const char* localPath) {
       ok = ReadAt(buffer.get(), static_cast<uint64_t>(entry.offset) + done, chunk);
       if (ok) {
         MaskStoredBytes(buffer.get(), chunk, done, entry.size, m_maskWholeData);
-        ok = WriteAll(out, buffer.get(), chunk);
+        ok = out.Write(buffer.get(), chunk);
       }
       done += chunk;
     }
   }
-  ok = CloseHandle(out) && ok;
-  if (ok) {
-    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ok = MoveFileExA(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
-  }
+  ok = out.Close() && ok && ReplaceFiles({{part, target}});
   if (!ok) {
     DeleteFileA(part.c_str());
     ENGINE_REPORT("false&&\"写文件失败\"");
@@ -191,22 +183,7 @@ bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const P
       ENGINE_REPORT("false&&\"包长度为0\"");
       return false;
     }
-    // A second attempt covers a transient read failure of the data file.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (manager->m_packedScratch == nullptr) {
-        ENGINE_REPORT("false&&\"指针为空\"");
-        return false;
-      }
-      if (entry->packedSize > manager->LargestPackedSize()) {
-        ENGINE_REPORT("false&&\"长度太小，请检查\"");
-        return false;
-      }
-      if (manager->ReadAt(manager->m_packedScratch.get(), entry->offset, entry->packedSize) &&
-          UnpackEntryBytes(*entry, manager->m_packedScratch.get(), buffer))
-        return true;
-    }
-    ENGINE_REPORT("false&&\"解压缩失败\"");
-    return false;
+    return manager->UnpackEntry(entry, buffer);
   }
   if (!downloaded && !manager->ReadAt(buffer, entry->offset, entry->size)) return false;
   MaskStoredBytes(buffer, entry->size, 0, entry->size, manager->MaskWholeData());

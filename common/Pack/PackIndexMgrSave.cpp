@@ -15,6 +15,12 @@ const uint32_t kCopyChunk = 1u << 20;
 
 }  // namespace
 
+bool EndsPastPackLimit(uint64_t base, uint32_t length) {
+  if (base + length <= 0xFFFFFFFFull) return false;
+  ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
+  return true;
+}
+
 bool CompressIndexImage(const std::string& image, std::string* file) {
   if (PackCompressFaults(image.size()) ||
       !PackIndexFileBytes(reinterpret_cast<const uint8_t*>(image.data()), image.size(), file)) {
@@ -26,7 +32,7 @@ bool CompressIndexImage(const std::string& image, std::string* file) {
 
 bool WriteIndexFile(const char* path, const std::string& image) {
   std::string file;
-  return CompressIndexImage(image, &file) && WriteFileChecked(path, file);
+  return CompressIndexImage(image, &file) && WriteFileChecked(path, file.data(), file.size());
 }
 
 bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out,
@@ -138,7 +144,7 @@ bool CFilePackIndexMgr::PackFileInPlace(const char* path) {
     return false;
   }
   out.Close();
-  bool ok = WriteFileChecked(fresh.c_str(), file) && ReplaceFiles({{fresh, path}});
+  bool ok = WriteFileChecked(fresh.c_str(), file.data(), file.size()) && ReplaceFiles({{fresh, path}});
   if (!ok) ::DeleteFileA(fresh.c_str());
   return ok;
 }

@@ -45,12 +45,6 @@ bool IsRecordFileName(const std::string& path) {
   return StrUtil::ToLower(tail) == ".pkg3";
 }
 
-bool RefuseEnd(uint64_t base, uint32_t length) {
-  if (base + length <= kLargestPackEnd) return false;
-  ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
-  return true;
-}
-
 // The downloaded bytes of a record, checked against its length and CRC.
 bool ReadRecordData(const MicroIndexRecord& record, bool lzma, std::string* bytes) {
   const uint32_t expected = StoredLength(record.record.entry, lzma);
@@ -120,7 +114,7 @@ MergeResult MergeFolder(PackProgressCallback progress, const char* dataPath, con
   try {
     for (const MicroIndexRecord& record : records) {
       std::string bytes;
-      if (!ReadRecordData(record, header.lzma != 0, &bytes) || RefuseEnd(base, static_cast<uint32_t>(bytes.size())))
+      if (!ReadRecordData(record, header.lzma != 0, &bytes) || EndsPastPackLimit(base, static_cast<uint32_t>(bytes.size())))
         continue;  // dropped: its downloaded file stays
       if (!CFilePackIndexMgr::WriteEntryData(reinterpret_cast<const uint8_t*>(bytes.data()),
                                              static_cast<uint32_t>(bytes.size()), &data)) {
@@ -240,7 +234,7 @@ bool CFilePackIndexMgr::MergePack(PackProgressCallback progress, const char* sou
   try {
     for (auto& item : source->m_fullIndex) {
       const uint32_t length = StoredLength(item.second.entry, source->m_lzma);
-      if (RefuseEnd(base, length) || !CopyStoredBytes(*source, item.second.entry.offset, length, &data, &scratch)) {
+      if (EndsPastPackLimit(base, length) || !CopyStoredBytes(*source, item.second.entry.offset, length, &data, &scratch)) {
         ENGINE_REPORT("false&&\"写文件失败\"");
         ok = false;
         break;

@@ -9,8 +9,9 @@
 
 namespace FilePack {
 
-// Offsets are u32: nothing may end past this.
-const uint64_t kLargestPackEnd = 0xFFFFFFFFull;
+// Offsets are u32: nothing may end past 4 GiB - 1. True (and reported as a
+// damaged pack) when length bytes placed at base would.
+bool EndsPastPackLimit(uint64_t base, uint32_t length);
 
 // The index file bytes of an image, packed in memory ("压缩失败" on failure).
 bool CompressIndexImage(const std::string& image, std::string* file);
@@ -20,8 +21,6 @@ bool WriteIndexFile(const char* path, const std::string& image);
 // caller's scratch buffer, which is reused from file to file.
 bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, PackOutFile* out,
                      std::vector<uint8_t>* scratch);
-// The stored length of an entry in a pack with this LZMA flag.
-inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
 // "%s%s" of the pack name and an extension.
 inline std::string PackPath(const char* packName, const char* extension) { return std::string(packName) + extension; }
 

@@ -8,20 +8,13 @@
 #include <new>
 #include <string>
 
+#include "PackFileIo.h"
 #include "PackFormat.h"
 #include "common/EngineFun/Helper.h"
 
 namespace PackClient {
 
 namespace {
-
-bool WritePart(const char* path, const char* data, uint32_t size) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  bool ok = size == 0 || (WriteFile(h, data, size, &put, nullptr) && put == size);
-  return CloseHandle(h) && ok;
-}
 
 bool ReadRange(HANDLE h, uint64_t offset, void* dest, uint32_t count) {
   LARGE_INTEGER to;
@@ -69,7 +62,8 @@ bool SplitServerListPak(const char* path) {
   std::string dataPath = std::string(base) + ".pkg";
   // The index name is built from the base, so a ".pkg" in a folder name stays.
   std::string indexPath = std::string(base) + ".pkg1";
-  return WritePart(dataPath.c_str(), data.get(), dataLength) && WritePart(indexPath.c_str(), index.get(), indexLength);
+  return FilePack::WriteFileChecked(dataPath.c_str(), data.get(), dataLength) &&
+         FilePack::WriteFileChecked(indexPath.c_str(), index.get(), indexLength);
 }
 
 }  // namespace PackClient

@@ -32,17 +32,19 @@ bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePac
     SetOpenError(doc);
     return false;
   }
-  std::string text;
-  text.reserve(copy.size);
+  // Line ends become LF in place: the text only ever shrinks.
+  char* text = bytes.get();
+  uint32_t length = 0;
   for (uint32_t i = 0; i < copy.size; ++i) {
-    char c = bytes[i];
+    char c = text[i];
     if (c == '\r') {
-      if (i + 1 < copy.size && bytes[i + 1] == '\n') ++i;
+      if (i + 1 < copy.size && text[i + 1] == '\n') ++i;
       c = '\n';
     }
-    text += c;
+    text[length++] = c;
   }
-  doc.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+  text[length] = '\0';
+  doc.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
   return !doc.Error();
 }
 

@@ -84,14 +84,15 @@ TEST(PackFaults, FailedWritesLeaveTheOldPackWhole) {
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         ++runs;
         EXPECT_FALSE(ran);
-        bool whole = ReadFileBytes(local + ".pkg1") == index && ReadFileBytes(local + ".pkg") == data &&
-                     packtest::FilesIn("fault").size() == 2 && PackHolds(local, files);
-        EXPECT_EQ(index, ReadFileBytes(local + ".pkg1"));
-        EXPECT_EQ(data.size(), ReadFileBytes(local + ".pkg").size());
-        EXPECT_EQ(2u, packtest::FilesIn("fault").size());
-        EXPECT_TRUE(PackHolds(local, files));
-        EXPECT_TRUE(whole);
-        lost += !whole;
+        const bool sameIndex = ReadFileBytes(local + ".pkg1") == index;
+        const bool sameData = ReadFileBytes(local + ".pkg") == data;
+        const bool noLeftovers = packtest::FilesIn("fault").size() == 2;
+        const ::testing::AssertionResult readable = PackHolds(local, files);
+        EXPECT_TRUE(sameIndex);
+        EXPECT_TRUE(sameData);
+        EXPECT_TRUE(noLeftovers);
+        EXPECT_TRUE(readable);
+        lost += !(sameIndex && sameData && noLeftovers && readable);
         // Nothing in memory went ahead of the disk: the retry works.
         EXPECT_TRUE(m.HasFile("data/world/a1.bin") || c.op == Op::kSave);
         ASSERT_TRUE(RunOp(m, c.op));

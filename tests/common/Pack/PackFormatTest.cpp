@@ -91,6 +91,21 @@ TEST(PackFormat, RejectsImagesThatDoNotMatchTheirHeader) {
   EXPECT_FALSE(parses(imageOf(0, 0).substr(0, 9)));
   memset(record.name, 'n', sizeof(record.name));
   EXPECT_FALSE(parses(imageOf(1, 1)));
+
+  // A micro record's download file name must end within its field too.
+  auto microParses = [](const MicroIndexRecord& micro) {
+    std::string image;
+    AppendIndexHeader(image, PackIndexHeader{1, 0, 0, 1});
+    AppendMaskedRecord(image, &micro, sizeof(micro));
+    PackIndexHeader header;
+    return ParseMicroIndexImage(Bytes(image), image.size(), &header, [](const MicroIndexRecord&) { return true; });
+  };
+  MicroIndexRecord micro = {};
+  strcpy(micro.record.name, "a/b");
+  strcpy(micro.fileName, "b.res");
+  EXPECT_TRUE(microParses(micro));
+  memset(micro.fileName, 'f', sizeof(micro.fileName));
+  EXPECT_FALSE(microParses(micro));
   EXPECT_TRUE(reports.Contains("数据有问题"));
   EXPECT_TRUE(reports.Contains("文件可能已经被损坏"));
 }
@@ -155,8 +170,6 @@ TEST(PackFormat, ResourceRecords) {
 
 TEST(PackFormat, Names) {
   EXPECT_EQ("data/006", PackNameOfIndexPath("Data\\006.pkg1"));
-  EXPECT_EQ("data/006/123.pkg3", ResourceRecordName("data/006", 123));
-  EXPECT_EQ("data/006/18446744073709551615.pkg3", ResourceRecordName("data/006", ~0ull));
   EXPECT_EQ("data/006_new.pkg1", NewIndexName("data/006"));
   EXPECT_EQ("data/006_new.pkg", NewDataName("data/006"));
   EXPECT_EQ("data/world/a.xml", NormalizeKey("Data\\World\\A.XML"));
