@@ -111,17 +111,18 @@ bool RunCopyJobs() {
 bool AddPackEntries(std::vector<FileEntry>* list, const char* packName, bool microMode) {
   SetClientLocale();
   if (list == nullptr || packName == nullptr) return false;
-  const CString index = IndexNameOfPack(packName);
-  FilePack::CFilePackIndexMgr* manager = GetPackManagerForPath(packName);
+  // A copy: the name may be an entry's own, and the drops move the entries.
+  const CString pack(packName), index = IndexNameOfPack(pack);
+  FilePack::CFilePackIndexMgr* manager = GetPackManagerForPath(pack);
   if (manager == nullptr) {
     ENGINE_ASSERT(false);
     return false;
   }
-  auto ofThisPack = [packName](const FileEntry& entry) { return entry.inPack && entry.location == packName; };
-  if (!microMode || IsInMoveList(packName)) {
+  auto ofThisPack = [&pack](const FileEntry& entry) { return entry.inPack && entry.location == pack; };
+  if (!microMode || IsInMoveList(pack)) {
     // The whole pack is merged by one job, whatever its entries.
     if (DropHandled(list, ofThisPack) == 0) return true;
-    CopyJob job = {PatchFolder() + "\\" + packName, PatchFolder() + "\\" + index.Str(), packName, index.Str()};
+    CopyJob job = {PatchFolder() + "\\" + pack.Str(), PatchFolder() + "\\" + index.Str(), pack.Str(), index.Str()};
     // Names differing only in case are one file: never two merges into it.
     if (std::none_of(CopyJobs().begin(), CopyJobs().end(),
                      [&job](const CopyJob& other) { return SameClientFile(other.clientData, job.clientData); }))
@@ -136,7 +137,7 @@ bool AddPackEntries(std::vector<FileEntry>* list, const char* packName, bool mic
     if (!ofThisPack(entry)) return false;
     marked = manager->DeleteFile(entry.name) || marked;
     if (entry.name.Find(".cfg") >= 0 || entry.name.Find(".cfs") >= 0)
-      ConfigFileMap()[GetSlotOfPackName(packName)].push_back(entry.name.Str());
+      ConfigFileMap()[GetSlotOfPackName(pack)].push_back(entry.name.Str());
     return true;
   });
   return !marked || manager->SaveChanges();
@@ -155,8 +156,7 @@ bool MergeFilesIntoPacks(const char* p, std::vector<FileEntry>* list, bool micro
   PackMergeProgress().handled = 0;
   bool ok = true;
   while (ok && !list->empty()) {
-    // A copy: the drops below move the entries.
-    const CString location = list->front().location;
+    const CString location = list->front().location;  // the drops move the entries
     if (!list->front().inPack) {
       CreateFolders(location);
       SetFileAttributesA(location, FILE_ATTRIBUTE_NORMAL);
