@@ -9,22 +9,20 @@
 #include "ApplyPack.h"
 #include "FilePackIndexMgr.h"
 #include "PackClient.h"
+#include "PackClientState.h"
 #include "PackKeys.h"
 #include "PatchFolders.h"
-#include "common/EngineFun/Helper.h"
 
 namespace PackClient {
 namespace {
 
-// The client data packs: every slot but the launcher pack and "data/script".
-const int kDataPackSlots[] = {0, 1, 2, 3, 4, 6, 7, 9, 10};
-
-// Pack keys are compared as the pack store normalises them.
+// Pack keys are compared as the pack store normalises them; the launcher
+// pack is not a data pack and keeps its names.
 bool DeleteFolderFromPacks(const CString& folder) {
-  const std::string prefix = EngineFunc::EngineFunc_ConvertSlash(folder.Str());
+  const std::string prefix = FilePack::NormalizeKey(folder);
   bool ok = true;
-  for (int slot : kDataPackSlots) {
-    FilePack::CFilePackIndexMgr* manager = GetPackManager(slot, true);
+  for (int number : kDataPackOpenOrder) {
+    FilePack::CFilePackIndexMgr* manager = FilePack::ClientPackManager(number);
     bool marked = false;
     for (const std::string& key : OpenPackKeys(manager))
       if (key.compare(0, prefix.size(), prefix) == 0) marked = manager->DeleteFile(key.c_str()) || marked;
@@ -68,7 +66,7 @@ bool ApplyDeleteList(std::vector<FileEntry>* list) {
       const FileEntry& entry = (*list)[j];
       if (taken[j] || !entry.inPack || entry.location != first.location) continue;
       taken[j] = true;
-      marked = manager->DeleteFile(EngineFunc::EngineFunc_ConvertSlash(entry.name.Str()).c_str()) || marked;
+      marked = manager->DeleteFile(entry.name) || marked;
     }
     if (marked) ok = manager->SaveChanges() && ok;
   }

@@ -60,7 +60,7 @@ bool ApplyTempPack(const char* p, std::vector<FileEntry>* versionList) {
   const std::string index = std::string(folder) + "/temppack.pkg1", data = std::string(folder) + "/temppack.pkg";
   FilePack::CFilePackIndexMgr pack;
   std::vector<std::string> keys;
-  if (!pack.OpenPack(index.c_str(), data.c_str(), false) || !pack.IsOpen()) {
+  if (!pack.OpenPack(index.c_str(), data.c_str(), false)) {
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "%s 打开失败", data.c_str());
     return false;
   }

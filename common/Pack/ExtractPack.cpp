@@ -16,8 +16,8 @@ bool ExtractPackToFolder(const char* p, const char* folder) {
   if (p == nullptr || folder == nullptr) return false;
   const std::string data = std::string(p) + ".pkg", index = std::string(p) + ".pkg1";
   FilePack::CFilePackIndexMgr pack;
-  std::vector<std::string> keys;
-  if (!pack.OpenPack(index.c_str(), data.c_str(), false) || !ReadPackKeysInOrder(index.c_str(), &keys)) return false;
+  if (!pack.OpenPack(index.c_str(), data.c_str(), false)) return false;
+  const std::vector<std::string> keys = OpenPackKeys(&pack);
   // Every name is checked before the first file is written.
   for (const std::string& key : keys)
     if (!CheckClientPath(key.c_str())) return false;

@@ -32,8 +32,8 @@ void OpenAllPacks(bool microMode, bool force) {
     SetFileAttributesA(data, FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesA(index, FILE_ATTRIBUTE_NORMAL);
     manager->SetMicroMode(microMode);
-    manager->m_downloadBase = FilePack::GetMicroClientBaseAddress();
-    // A pack that fails stays closed and is tried again next time.
+    // OpenPack closes first, which puts the default root folder back; a pack
+    // that fails stays closed and is tried again next time.
     manager->OpenPack(index, data, true);
   }
 }
@@ -49,9 +49,9 @@ bool CloseAllPacks() {
 
 bool HasLooseFilesInPackFolders() {
   SetClientLocale();
-  static const char* const kFolders[] = {"data/007", "data/008", "data/006", "data/005", "data/002",
-                                         "data/001", "data/003", "data/004", "data/009"};
-  for (const char* folder : kFolders) {
+  for (int number : kDataPackOpenOrder) {
+    char folder[16];
+    snprintf(folder, sizeof(folder), "data/%03d", number);
     FileIO::CFileSearch search;
     search.Search(folder, "", false);
     if (!search.m_vecFiles.empty()) return true;

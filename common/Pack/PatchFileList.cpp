@@ -51,20 +51,22 @@ void EachFileOfLevel(const TiXmlElement* level, Visit visit) {
   EachChild(level, "Folder", [&](const TiXmlElement* folder) { EachChild(folder, "File", visit); });
 }
 
+// A pack entry's location names a client pack's data file: anything else
+// would merge a pack into its own index.
+bool CheckPackName(const char* packName) {
+  if (!CheckClientPath(packName)) return false;
+  if (IsPackDataName(packName)) return true;
+  ENGINE_REPORT("false&&\"包名不是.pkg文件\"");
+  return false;
+}
+
 // Checked before anything is touched, so a hostile list changes nothing.
 bool ListNamesSafe(const TiXmlElement* fileList, bool withDeletes) {
   bool safe = true;
   if (withDeletes)
     EachChild(fileList, "delFolder", [&](const TiXmlElement* e) { safe = safe && CheckClientFolder(TextOf(e)); });
   EachFileOfLevel(fileList, [&](const TiXmlElement* file) { safe = safe && CheckClientPath(FilePathOf(file)); });
-  EachChild(fileList, "PackFolder", [&](const TiXmlElement* pack) {
-    CString packName = TextOf(pack);
-    safe = safe && CheckClientPath(packName);
-    if (safe && !IsPackDataName(packName)) {
-      ENGINE_REPORT("false&&\"包名不是.pkg文件\"");
-      safe = false;
-    }
-  });
+  EachChild(fileList, "PackFolder", [&](const TiXmlElement* pack) { safe = safe && CheckPackName(TextOf(pack)); });
   return safe;
 }
 
@@ -79,7 +81,6 @@ void RecreateEmpty(const CString& path) {
 void InitFileEntry(FileEntry* entry) {
   if (entry == nullptr) return;
   *entry = FileEntry();
-  entry->compressed = entry->inPack = entry->deleteFolder = 0;
 }
 
 void FreeFileEntry(FileEntry* entry) {
@@ -94,7 +95,7 @@ void FreeFileEntry(FileEntry* entry) {
 bool FileListStaysInClient(const std::vector<FileEntry>& list) {
   for (const FileEntry& entry : list) {
     bool safe = entry.deleteFolder ? CheckClientFolder(entry.name)
-                : entry.inPack     ? CheckClientPath(entry.location)
+                : entry.inPack     ? CheckPackName(entry.location)
                                    : CheckClientPath(entry.name) && CheckClientPath(entry.location);
     if (!safe) return false;
   }

@@ -19,9 +19,9 @@ struct FileEntry {
   CString date;
   CString name;  // the path as written; a folder to delete ends in "/"
   CString crc;
-  uint8_t compressed;
-  uint8_t inPack;
-  uint8_t deleteFolder;
+  uint8_t compressed = 0;
+  uint8_t inPack = 0;
+  uint8_t deleteFolder = 0;
 };
 
 void InitFileEntry(FileEntry* entry);
@@ -34,7 +34,8 @@ void FreeFileEntry(FileEntry* entry);
 std::vector<FileEntry>* ParseFileList(const char* buffer, int length, CString baseFolder, bool withDeletes,
                                       bool* parsed = nullptr);
 // Every name of a parsed list that becomes a local path stays inside the
-// client folder; reports the first that does not.
+// client folder and every pack entry names a ".pkg" file; reports the first
+// that does not.
 bool FileListStaysInClient(const std::vector<FileEntry>& list);
 
 // "File" children of a "FileList" or "Folder" element.

@@ -42,6 +42,22 @@ bool SameClientFile(const std::string& a, const std::string& b) {
   return NormalizePath(a.c_str()) == NormalizePath(b.c_str());
 }
 
+// "Data/006.pkg" -> "Data/006": the name a finished pack is known by.
+CString PackBase(const CString& pack) { return IsPackDataName(pack) ? pack.Left(pack.GetLength() - 4) : pack; }
+
+// Drops every entry the test takes, each counted as handled; gives how many.
+template <typename Test>
+size_t DropHandled(std::vector<FileEntry>* list, Test takes) {
+  auto kept = std::remove_if(list->begin(), list->end(), [&](const FileEntry& entry) {
+    if (!takes(entry)) return false;
+    CountHandled();
+    return true;
+  });
+  size_t dropped = static_cast<size_t>(list->end() - kept);
+  list->erase(kept, list->end());
+  return dropped;
+}
+
 }  // namespace
 
 MergeProgress& PackMergeProgress() {
@@ -95,33 +111,35 @@ bool RunCopyJobs() {
 bool AddPackEntries(std::vector<FileEntry>* list, const char* packName, bool microMode) {
   SetClientLocale();
   if (list == nullptr || packName == nullptr) return false;
-  const CString index = IndexNameOfPack(packName);
-  FilePack::CFilePackIndexMgr* manager = GetPackManagerForPath(packName);
+  // A copy: the name may be an entry's own, and the drops move the entries.
+  const CString pack(packName), index = IndexNameOfPack(pack);
+  FilePack::CFilePackIndexMgr* manager = GetPackManagerForPath(pack);
   if (manager == nullptr) {
     ENGINE_ASSERT(false);
     return false;
   }
-  const bool copyWhole = !microMode || IsInMoveList(packName);
-  CopyJob job = {PatchFolder() + "\\" + packName, PatchFolder() + "\\" + index.Str(), packName, index.Str()};
-  bool queued = false, marked = false;
-  auto ofThisPack = [packName](const FileEntry& entry) { return entry.inPack && entry.location == packName; };
-  for (const FileEntry& entry : *list) {
-    if (!ofThisPack(entry)) continue;
-    CountHandled();
-    if (copyWhole) {
-      queued = true;
-      continue;
-    }
-    marked = manager->DeleteFile(entry.name) || marked;
-    DeleteMovedPackFor(entry.location);
-    if (entry.name.Find(".cfg") >= 0 || entry.name.Find(".cfs") >= 0)
-      ConfigFileMap()[GetSlotOfPackName(entry.location)].push_back(entry.name.Str());
+  auto ofThisPack = [&pack](const FileEntry& entry) { return entry.inPack && entry.location == pack; };
+  if (!microMode || IsInMoveList(pack)) {
+    // The whole pack is merged by one job, whatever its entries.
+    if (DropHandled(list, ofThisPack) == 0) return true;
+    CopyJob job = {PatchFolder() + "\\" + pack.Str(), PatchFolder() + "\\" + index.Str(), pack.Str(), index.Str()};
+    // Names differing only in case are one file: never two merges into it.
+    if (std::none_of(CopyJobs().begin(), CopyJobs().end(),
+                     [&job](const CopyJob& other) { return SameClientFile(other.clientData, job.clientData); }))
+      CopyJobs().push_back(job);
+    return true;
   }
-  list->erase(std::remove_if(list->begin(), list->end(), ofThisPack), list->end());
-  // Names differing only in case are one file: never two merges into it.
-  if (queued && std::none_of(CopyJobs().begin(), CopyJobs().end(),
-                             [&job](const CopyJob& other) { return SameClientFile(other.clientData, job.clientData); }))
-    CopyJobs().push_back(job);
+  // A micro client fetches these entries itself: they leave the pack. Its
+  // packs with a moved-aside copy were merged whole above, so there is no
+  // copy to delete here.
+  bool marked = false;
+  DropHandled(list, [&](const FileEntry& entry) {
+    if (!ofThisPack(entry)) return false;
+    marked = manager->DeleteFile(entry.name) || marked;
+    if (entry.name.Find(".cfg") >= 0 || entry.name.Find(".cfs") >= 0)
+      ConfigFileMap()[GetSlotOfPackName(pack)].push_back(entry.name.Str());
+    return true;
+  });
   return !marked || manager->SaveChanges();
 }
 
@@ -136,31 +154,24 @@ bool MergeFilesIntoPacks(const char* p, std::vector<FileEntry>* list, bool micro
   }
   CopyJobs().clear();
   PackMergeProgress().handled = 0;
-  std::vector<CString> finished;  // pack names without extension
   bool ok = true;
   while (ok && !list->empty()) {
-    const FileEntry first = list->front();
-    if (!first.inPack) {
-      CreateFolders(first.location);
-      SetFileAttributesA(first.location, FILE_ATTRIBUTE_NORMAL);
-      if (microMode && IsSpecialClientFile(first.location)) EngineFunc::EngineFunc_DeleteFile(first.location);
+    const CString location = list->front().location;  // the drops move the entries
+    if (!list->front().inPack) {
+      CreateFolders(location);
+      SetFileAttributesA(location, FILE_ATTRIBUTE_NORMAL);
+      if (microMode && IsSpecialClientFile(location)) EngineFunc::EngineFunc_DeleteFile(location);
       CountHandled();
       list->erase(list->begin());
-      continue;
-    }
-    const CString pack = first.location;
-    const CString base = IsPackDataName(pack) ? pack.Left(pack.GetLength() - 4) : pack;
-    if (std::find(finished.begin(), finished.end(), base) != finished.end()) {
-      CountHandled();
-      list->erase(list->begin());
-    } else if (_access(pack, 0) != 0) {
-      CreateFolders(pack);
-      if (!microMode || IsInMoveList(pack)) ok = ExtractWholePack(downloaded, pack);
-      CountHandled();
-      list->erase(list->begin());
-      finished.push_back(base);
+    } else if (_access(location, 0) == 0) {
+      ok = AddPackEntries(list, location, microMode);
     } else {
-      ok = AddPackEntries(list, pack, microMode);
+      CreateFolders(location);
+      if (!microMode || IsInMoveList(location)) ok = ExtractWholePack(downloaded, location);
+      // The pack came whole (or stays for the micro client to fill): the
+      // rest of its entries are done with it.
+      const CString base = PackBase(location);
+      DropHandled(list, [&base](const FileEntry& entry) { return entry.inPack && PackBase(entry.location) == base; });
     }
   }
   if (!ok) return false;

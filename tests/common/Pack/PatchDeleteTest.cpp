@@ -102,8 +102,10 @@ TEST(PatchMerge, RefusesListsItCannotApply) {
   testsupport::ReportCapture reports;
   EXPECT_FALSE(PackClient::MergeFilesIntoPacks(packtest::kPatchPath, &list, false));
   EXPECT_GE(reports.Count(), 1u);
-  // Names leaving the client folder: refused before anything is created.
-  for (FileEntry bad : {PackEntryOf("../data/006.pkg", "a.bin"), FileOf("..\\zarn_client.exe")}) {
+  // Names leaving the client folder, or a pack entry naming an index (its
+  // merge would write into the index): refused before anything is created.
+  for (FileEntry bad : {PackEntryOf("../data/006.pkg", "a.bin"), FileOf("..\\zarn_client.exe"),
+                        PackEntryOf("Data/006.pkg1", "a.bin")}) {
     list = {PackEntryOf("Data/006.pkg", "data/world/new1.dds"), bad};
     EXPECT_FALSE(PackClient::MergeFilesIntoPacks(packtest::kPatchPath, &list, true)) << bad.location.Str();
     EXPECT_EQ(2u, list.size());

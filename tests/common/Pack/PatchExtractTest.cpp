@@ -38,7 +38,7 @@ TEST(PatchExtract, UnpacksTheDownloadAndReadsItsLists) {
 
   std::vector<FileEntry> version;
   ASSERT_TRUE(ReadFileListFromPack("versioninfo_1.xml", &temp, &version, false));
-  EXPECT_EQ(9u, version.size());  // two special files and seven pack entries
+  EXPECT_EQ(10u, version.size());  // two special files and eight pack entries
   // A list that does not parse is a failure, not an empty success.
   testsupport::ClearShownBoxes();
   EXPECT_FALSE(ReadFileListFromPack("versioninfo_0.xml", &temp, &version, false));
