@@ -464,17 +464,9 @@ int CHttpDownload::ParseHeader(const std::string& header) {
   if (status >= 300 && status <= 399) {
     if (!HttpText::FindField(lower, "location:", value) || value.empty()) return kParseFailed;
     m_strReferer = m_strAddress;
-    CString location(value);
-    if (location.Find("http://") >= 0) {
-      m_strAddress = location;
-      return Split() ? kParseRedirect : kParseFailed;
-    }
-    location.Replace("\\", "/");
-    if (location.GetAt(0) == '/') {
-      m_strPath = location;
-      return kParseRedirect;
-    }
-    m_strAddress = HttpText::ResolveRelative(m_strAddress, location);
+    // A root path keeps scheme, host and port; the address follows it too,
+    // so that a later relative Location starts from where this one led.
+    m_strAddress = HttpText::RedirectTarget(m_strAddress, CString(value));
     return Split() ? kParseRedirect : kParseFailed;
   }
   if (status >= 500) return kParseRetry;

@@ -25,6 +25,28 @@ int LeadingNumber(const std::string& s, int& value) {
   return static_cast<int>(i);
 }
 
+// "http://host[:port]" of an address (empty when it has no "://").
+CString AddressRoot(const CString& address) {
+  int scheme = address.Find("://");
+  if (scheme < 0) return CString();
+  int slash = address.Find('/', scheme + 3);
+  return slash < 0 ? address : address.Left(slash);
+}
+
+CString ResolveRelative(const CString& address, CString value) {
+  int ups = 0;
+  for (int at; (at = value.Find("../")) >= 0; ++ups) value = value.Mid(at + 3);
+  CString base(address);
+  int rootLen = AddressRoot(base).GetLength();
+  // The file name, then one directory per "../"; the host is never cut.
+  for (int i = 0; i <= ups && base.GetLength() > rootLen; ++i) {
+    int slash = base.ReverseFind('/');
+    if (slash < rootLen) break;
+    base = base.Left(slash);
+  }
+  return base + "/" + value;
+}
+
 }  // namespace
 
 std::string Trim(const std::string& s) {
@@ -68,27 +90,6 @@ bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t
   path = rest.Mid(slash);
   port = p;
   return true;
-}
-
-CString AddressRoot(const CString& address) {
-  int scheme = address.Find("://");
-  if (scheme < 0) return CString();
-  int slash = address.Find('/', scheme + 3);
-  return slash < 0 ? address : address.Left(slash);
-}
-
-CString ResolveRelative(const CString& address, CString value) {
-  int ups = 0;
-  for (int at; (at = value.Find("../")) >= 0; ++ups) value = value.Mid(at + 3);
-  CString base(address);
-  int rootLen = AddressRoot(base).GetLength();
-  // The file name, then one directory per "../"; the host is never cut.
-  for (int i = 0; i <= ups && base.GetLength() > rootLen; ++i) {
-    int slash = base.ReverseFind('/');
-    if (slash < rootLen) break;
-    base = base.Left(slash);
-  }
-  return base + "/" + value;
 }
 
 CString RedirectTarget(const CString& address, CString value) {
