@@ -44,16 +44,6 @@ bool ModifiedTime(const char* path, int64_t& seconds, int64_t& size) {
   return true;
 }
 
-std::string RangeLine(uint32_t start, uint32_t end) {
-  char line[64];
-  if (start < end)
-    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-%d\r\n", static_cast<int>(start),
-                                   static_cast<int>(end));
-  else
-    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-\r\n", static_cast<int>(start));
-  return line;
-}
-
 }  // namespace
 
 CHttpDownload::CHttpDownload()
@@ -385,7 +375,7 @@ int CHttpDownload::Request(uint32_t& start, uint32_t end) {
     request += m_bKeepAlive ? "Connection: Keep-Alive\r\n" : "Connection: close\r\n";
     bool ranged = false;
     if (start != 0 || end != 0) {
-      request += RangeLine(start, end);
+      request += HttpText::RangeLine(start, start < end ? end : 0);
       ranged = true;
       // What the temporary file already holds when a time-out resumes it.
       m_nDone = start >= m_nCallerStart ? start - m_nCallerStart : 0;
@@ -393,7 +383,7 @@ int CHttpDownload::Request(uint32_t& start, uint32_t end) {
       int64_t held = DownLoadFileLength(m_strTemp);
       if (held > 0) {
         m_nDone = held > 0x7FFFFFFF ? 0x7FFFFFFFu : static_cast<uint32_t>(held);
-        request += RangeLine(m_nDone, 0);
+        request += HttpText::RangeLine(m_nDone, 0);
         ranged = true;
       }
     }

@@ -166,13 +166,7 @@ std::string CHttpGet::BuildRequest(uint32_t start, uint32_t end) const {
   r += "Accept: */*\r\nPragma: no-cache\r\nCache-Control: no-cache\r\n";
   if (!m_strReferer.IsEmpty()) r += "Referer: " + m_strReferer.Str() + "\r\n";
   r += "User-Agent: Mozilla/4.0 \t\t\t (compatible; MSIE 5.0; Windows NT; DigExt; Agent;)\r\n";
-  char range[64];
-  if (end != 0)
-    EngineFunc::EngineFunc_Sprintf(range, sizeof(range), "Range: bytes=%d-%d\r\n", static_cast<int>(start),
-                                   static_cast<int>(end));
-  else
-    EngineFunc::EngineFunc_Sprintf(range, sizeof(range), "Range: bytes=%d-\r\n", static_cast<int>(start));
-  r += range;
+  r += HttpText::RangeLine(start, end);
   r += "Connection: close\r\n\r\n";
   return r;
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/EngineFun/Helper.h"
+
 namespace HttpText {
 
 namespace {
@@ -97,6 +99,16 @@ CString RedirectTarget(const CString& address, CString value) {
   value.Replace("\\", "/");
   if (value.GetLength() > 0 && value.GetAt(0) == '/') return AddressRoot(address) + value;
   return ResolveRelative(address, value);
+}
+
+std::string RangeLine(uint32_t start, uint32_t end) {
+  char line[64];
+  if (end != 0)
+    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-%d\r\n", static_cast<int>(start),
+                                   static_cast<int>(end));
+  else
+    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-\r\n", static_cast<int>(start));
+  return line;
 }
 
 bool ParseStatus(const std::string& header, int& status) {

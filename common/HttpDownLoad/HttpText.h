@@ -18,6 +18,9 @@ bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t
 // "../" drops one more directory, never past the host).
 CString RedirectTarget(const CString& address, CString value);
 
+// "Range: bytes=<start>-<end>\r\n", without the end when it is 0.
+std::string RangeLine(uint32_t start, uint32_t end);
+
 // Status code between the first and second space of the first line; false
 // without a line end or without two spaces or digits.
 bool ParseStatus(const std::string& header, int& status);

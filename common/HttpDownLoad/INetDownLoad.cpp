@@ -131,20 +131,12 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
       address.MakeLower();
       address.Replace("\\", "/");
       uint32_t held = static_cast<uint32_t>(file.Length());
-      CString header;
       uint32_t from = resume ? held : start;
-      if (resume || start != 0 || end != 0) {
-        header.Format("Range: bytes=%d-", static_cast<int>(from));
-        if (from < end) {
-          CString tail;
-          tail.Format("%d", static_cast<int>(end));
-          header += tail;
-        }
-      }
-      if (!header.IsEmpty()) header += "\r\n";
+      std::string header;
+      if (resume || start != 0 || end != 0) header = HttpText::RangeLine(from, from < end ? end : 0);
       HINTERNET request =
-          Api().openUrl(Session().handle, address, header.IsEmpty() ? nullptr : header.GetString(),
-                        static_cast<DWORD>(header.GetLength()), INTERNET_FLAG_RELOAD, 0);
+          Api().openUrl(Session().handle, address, header.empty() ? nullptr : header.c_str(),
+                        static_cast<DWORD>(header.size()), INTERNET_FLAG_RELOAD, 0);
       if (request == nullptr) {
         DWORD e = GetLastError();
         if (e == kINetTimeout && tries < m_maxTries) continue;
