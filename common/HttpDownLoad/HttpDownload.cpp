@@ -1,7 +1,5 @@
 #include "HttpDownload.h"
 
-#include <mmsystem.h>
-
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -51,10 +49,9 @@ CHttpDownload::CHttpDownload()
       m_tLastModified(0), m_strUserAgent("Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)"), m_nConnectTimeout(10000),
       m_nRecvTimeout(10000), m_nSendTimeout(10000), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
       m_nTriesUsed(0), m_bNotify(false), m_hNotifyWnd(nullptr), m_nNotifyMsg(0), m_bDelta(false), m_nPort(80),
-      m_socket(INVALID_SOCKET), m_pRing(nullptr), m_pProgress(nullptr), m_nTotal(0), m_nWindowBytes(0),
-      m_nWindowStart(timeGetTime()), m_bKeepAlive(false), m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0),
-      m_nSpeedLimit(0), m_nStatus(0), m_nContentLength(0), m_nRedirects(0), m_bRangeRestarted(false),
-      m_bServerCloses(false) {
+      m_socket(INVALID_SOCKET), m_pRing(nullptr), m_pProgress(nullptr), m_nTotal(0), m_bKeepAlive(false),
+      m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0), m_nSpeedLimit(0), m_nStatus(0), m_nContentLength(0),
+      m_nRedirects(0), m_bRangeRestarted(false), m_bServerCloses(false) {
   std::memset(&m_addrRemembered, 0, sizeof(m_addrRemembered));
   Sock_EnsureSocketLib();
 }
@@ -120,15 +117,6 @@ bool CHttpDownload::TakeTry() {
   return m_nRetryInterval == 0 || SleepUnlessCancelled(m_nRetryInterval);
 }
 
-void CHttpDownload::LimitSpeed() {
-  if (m_nSpeedLimit == 0) return;
-  DWORD elapsed = timeGetTime() - m_nWindowStart;
-  if (elapsed < 1000 && m_nWindowBytes < m_nSpeedLimit) return;
-  if (elapsed < 1000) Sleep(1000 - elapsed);
-  m_nWindowStart = timeGetTime();
-  m_nWindowBytes = 0;
-}
-
 void CHttpDownload::Progress() {
   if (!m_bNotify || m_pProgress == nullptr) return;
   m_pProgress(static_cast<int32_t>(m_nTotal), static_cast<int32_t>(m_nDone));
@@ -143,8 +131,7 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   m_nRedirects = 0;
   m_bRangeRestarted = false;
   m_nSpeedLimit = speedLimit;
-  m_nWindowBytes = 0;
-  m_nWindowStart = timeGetTime();
+  m_speed.Restart();
   m_strAddress = url ? url : "";
   m_strAddress.MakeLower();
   m_strAddress.Replace("\\", "/");
@@ -261,7 +248,7 @@ int CHttpDownload::ReadBody(uint32_t& start) {
   m_nWritten = 0;
   std::vector<char> buffer(kSockRingSize + 1);
   while (m_nWritten < m_nExpected) {
-    LimitSpeed();
+    m_speed.Limit(m_nSpeedLimit);
     if (m_bCancel) {
       file.Close();
       CloseConnection();
@@ -299,7 +286,7 @@ int CHttpDownload::ReadBody(uint32_t& start) {
       CloseConnection();
       return kReqRetry;
     }
-    m_nWindowBytes += count;
+    m_speed.Count(count);
     m_nWritten += count;
     m_nDone += count;
     Progress();

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 
+#include "DownLoadSpeed.h"
 #include "IDownLoad.h"
 #include "SockHelpers.h"
 #include "afx/AfxString.h"
@@ -45,7 +46,6 @@ class CHttpDownload : public IDownLoad {
   // Uses one try of the policy; false when none is left or cancelled.
   bool TakeTry();
   bool SleepUnlessCancelled(uint32_t ms);
-  void LimitSpeed();
   void Progress();
   int Finish();
   int Fail(int line);
@@ -81,8 +81,7 @@ class CHttpDownload : public IDownLoad {
   Sock_RecvRing* m_pRing;
   DownLoadProgressFunc m_pProgress;
   uint32_t m_nTotal;
-  uint32_t m_nWindowBytes;
-  DWORD m_nWindowStart;
+  CDownLoadSpeedWindow m_speed;
   CString m_strRemembered;  // "host:port" the socket is connected to
   sockaddr_in m_addrRemembered;
   bool m_bKeepAlive;

@@ -1,7 +1,6 @@
 #include "HttpGet.h"
 
 #include <ws2tcpip.h>
-#include <mmsystem.h>
 
 #include <cstdio>
 
@@ -22,7 +21,7 @@ const int kBlock = 4096;
 
 CHttpGet::CHttpGet()
     : m_pParts(nullptr), m_nDoneParts(0), m_nLength(0), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
-      m_nFailures(0), m_nError(0), m_nPort(80), m_nWindowBytes(0), m_nWindowStart(0), m_nSpeedLimit(0),
+      m_nFailures(0), m_nError(0), m_nPort(80), m_nSpeedLimit(0),
       m_nLastStatus(0), m_nExtraTries(1), m_nConnectTimeout(10000), m_nRecvTimeout(10000), m_nSendTimeout(10000),
       m_nRequestStart(0), m_bRewrite(false), m_bRangeRefused(false), m_nAnswer(0), m_bRangeRestarted(false) {
   Sock_EnsureSocketLib();
@@ -56,8 +55,7 @@ int CHttpGet::Download(const char* url, const char* localFile, void*, uint32_t s
   m_strAddress = url;
   m_strTarget = localFile;
   m_nSpeedLimit = speedLimit;
-  InterlockedExchange(&m_nWindowStart, static_cast<LONG>(timeGetTime()));
-  InterlockedExchange(&m_nWindowBytes, 0);
+  m_speed.Restart();
   m_strAddress.Replace("\\", "/");
   if (!Split()) {
     m_strAddress = "http://" + m_strAddress;
@@ -225,15 +223,6 @@ bool CHttpGet::ParseHeader(const std::string& header) {
   return true;
 }
 
-void CHttpGet::LimitSpeed() {
-  if (m_nSpeedLimit == 0) return;
-  DWORD elapsed = timeGetTime() - static_cast<DWORD>(m_nWindowStart);
-  if (elapsed < 1000 && static_cast<uint32_t>(m_nWindowBytes) < m_nSpeedLimit) return;
-  if (elapsed < 1000) Sleep(1000 - elapsed);
-  InterlockedExchange(&m_nWindowStart, static_cast<LONG>(timeGetTime()));
-  InterlockedExchange(&m_nWindowBytes, 0);
-}
-
 void CHttpGet::RunPart(HttpGetPart& part) {
   SOCKET s = Connect(part.host, part.port);
   if (s == INVALID_SOCKET) return;
@@ -282,10 +271,9 @@ void CHttpGet::RunPart(HttpGetPart& part) {
     char buffer[kBlock];
     int32_t received = 0;
     while (received < total) {
-      LimitSpeed();
+      m_speed.Limit(m_nSpeedLimit);
       int want = total - received < kBlock ? total - received : kBlock;
       int n = recv(s, buffer, want, 0);
-      if (n > 0) InterlockedExchangeAdd(&m_nWindowBytes, n);
       if (n <= 0) {
         // A close before the announced length is a failure too; the part file
         // stays for the resume unless the connection broke.
@@ -302,6 +290,7 @@ void CHttpGet::RunPart(HttpGetPart& part) {
         closesocket(s);
         return;
       }
+      m_speed.Count(static_cast<uint32_t>(n));
       received += n;
       Sleep(1);
     }

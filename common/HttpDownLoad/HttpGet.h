@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "DownLoadSpeed.h"
 #include "IDownLoad.h"
 #include "afx/AfxString.h"
 
@@ -42,7 +43,6 @@ class CHttpGet : public IDownLoad {
   bool Exchange(SOCKET s, uint32_t start, uint32_t end);
   bool ParseHeader(const std::string& header);
   void Fail(int error);
-  void LimitSpeed();
 
   HttpGetPart* m_pParts;
   volatile LONG m_nDoneParts;
@@ -57,8 +57,7 @@ class CHttpGet : public IDownLoad {
   uint32_t m_nFailures;
   int m_nError;
   uint16_t m_nPort;
-  volatile LONG m_nWindowBytes;
-  volatile LONG m_nWindowStart;
+  CDownLoadSpeedWindow m_speed;
   uint32_t m_nSpeedLimit;
   int m_nLastStatus;
   CString m_strReferer;

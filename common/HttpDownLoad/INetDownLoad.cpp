@@ -1,6 +1,5 @@
 #include "INetDownLoad.h"
 
-#include <mmsystem.h>
 #include <objbase.h>
 
 #include <atomic>
@@ -52,8 +51,8 @@ bool QueryText(HINTERNET request, DWORD level, std::string& value) {
 const INetApi* SetINetApi(const INetApi* api) { return ApiSlot().exchange(api ? api : &kRealApi); }
 
 CINetDownLoad::CINetDownLoad()
-    : m_nWindowBytes(0), m_nExpected(0), m_nDone(0), m_bDelta(false), m_pProgress(nullptr),
-      m_nWindowStart(timeGetTime()), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0) {}
+    : m_nExpected(0), m_nDone(0), m_bDelta(false), m_pProgress(nullptr), m_nRetryPolicy(0), m_nRetryInterval(0),
+      m_maxTries(0) {}
 
 int CINetDownLoad::Init() {
   INetSession& session = Session();
@@ -86,16 +85,6 @@ void CINetDownLoad::SetRetry(int policy, uint32_t intervalMs, uint32_t maxTries)
   m_nRetryPolicy = policy;
   m_nRetryInterval = intervalMs;
   m_maxTries = DownLoadMaxTries(policy, maxTries);
-}
-
-void CINetDownLoad::LimitSpeed(uint32_t limit, uint32_t bytes) {
-  if (limit == 0) return;
-  m_nWindowBytes += bytes;
-  DWORD elapsed = timeGetTime() - m_nWindowStart;
-  if (elapsed < 1000 && m_nWindowBytes < limit) return;
-  if (elapsed < 1000) Sleep(1000 - elapsed);
-  m_nWindowBytes = 0;
-  m_nWindowStart = timeGetTime();
 }
 
 int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint32_t start, uint32_t end, int,
@@ -179,7 +168,8 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
         got = 0;
         readOk = Api().readFile(request, buffer, kBlock, &got);
         if (!readOk || got == 0) break;
-        LimitSpeed(speedLimit, got);
+        m_speed.Count(got);
+        m_speed.Limit(speedLimit);
         m_nDone += got;
         if (!file.Write(buffer, got)) {
           Api().closeHandle(request);
