@@ -188,18 +188,22 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   }
 }
 
-int CHttpDownload::ReadBlock(char* buffer, DWORD& wait) {
-  uint32_t waited = 0;
-  for (;;) {
+int CHttpDownload::FillRing(DWORD& wait) {
+  for (uint32_t waited = 0;;) {
     uint32_t left = m_nRecvTimeout - waited;
     uint32_t slice = left < kCancelSlice ? left : kCancelSlice;
     wait = 0;
-    int n = Sock_ReadBlock(&wait, m_pRing, slice, buffer);
-    if (n > 0) return n;
-    if (wait != kSockWaitTimeout) return 0;
+    int n = Sock_FillRecvRing(m_pRing, slice, &wait);
+    if (n > 0 || wait != kSockWaitTimeout) return n;
     waited += slice;
     if (m_bCancel || waited >= m_nRecvTimeout) return 0;
   }
+}
+
+int CHttpDownload::ReadBlock(char* buffer, DWORD& wait) {
+  wait = 0;
+  if (m_pRing->held == 0 && FillRing(wait) <= 0) return 0;
+  return Sock_ReadBlock(&wait, m_pRing, 0, buffer);
 }
 
 bool CHttpDownload::RingHoldsLine() const {
@@ -211,21 +215,11 @@ bool CHttpDownload::RingHoldsLine() const {
 }
 
 bool CHttpDownload::WaitForLine() {
-  // Short waits, so that a cancel ends a stalled header. A close ends the
-  // header too: the close is reported once, a second wait would not see it.
-  uint32_t waited = 0;
-  while (!RingHoldsLine()) {
-    uint32_t left = m_nRecvTimeout - waited;
-    uint32_t slice = left < kCancelSlice ? left : kCancelSlice;
-    DWORD wait = 0;
-    if (Sock_FillRecvRing(m_pRing, slice, &wait) > 0) {
-      waited = 0;
-      continue;
-    }
-    if (wait != kSockWaitTimeout) return false;
-    waited += slice;
-    if (m_bCancel || waited >= m_nRecvTimeout) return false;
-  }
+  // A close ends the header too: the close is reported once, a second wait
+  // would not see it.
+  DWORD wait = 0;
+  while (!RingHoldsLine())
+    if (FillRing(wait) <= 0) return false;
   return true;
 }
 
@@ -243,7 +237,8 @@ int CHttpDownload::ReadBody(uint32_t& start) {
   uint64_t keep = m_bResume ? m_nDone : 0;
   if (held < keep || !file.Truncate(keep)) {
     file.Close();
-    return Fail(__LINE__);
+    Fail(__LINE__);
+    return kReqFailed;
   }
   m_nWritten = 0;
   std::vector<char> buffer(kSockRingSize + 1);

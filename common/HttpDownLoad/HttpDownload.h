@@ -39,6 +39,9 @@ class CHttpDownload : public IDownLoad {
   int ParseHeader(const std::string& header);
   // Body of the current response into the temporary file: a kReq code.
   int ReadBody(uint32_t& start);
+  // Receives in short waits, so that a cancel ends a stall; above 0 when
+  // bytes came, else `wait` is 258 after the whole receive time-out.
+  int FillRing(DWORD& wait);
   bool RingHoldsLine() const;
   // Until the ring holds a line; false on a time-out, a close or a cancel.
   bool WaitForLine();
