@@ -94,6 +94,7 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
     return DOWNLOAD_RESULT_FAILED;
   }
   uint32_t tries = 0;
+  m_speed.Restart();  // bytes of an earlier call are no part of this one's limit
   CDownLoadFile file;
   // Callers test only whether the target exists, so a failure leaves none.
   auto fail = [&]() {
