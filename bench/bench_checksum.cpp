@@ -10,25 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "BenchIo.h"
 #include "common/CRC32.h"
 #include "common/MD5Checksum.h"
 #include "common/Pack/Lzma.h"
 
 namespace {
 
-double Seconds() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
-
-bool WriteAll(const std::string& path, const void* data, size_t size) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = fwrite(data, 1, size, f) == size;
-  return fclose(f) == 0 && ok;
-}
+using benchio::WriteAll;
 
 void Fill(std::vector<uint8_t>& v, uint32_t seed) {
   for (size_t i = 0; i < v.size(); i += 4) {
@@ -71,17 +60,17 @@ int main(int argc, char** argv) {
 
   std::vector<uint8_t> buffer(256 * mb);
   Fill(buffer, 1);
-  double t0 = Seconds();
+  double t0 = benchio::Now();
   uint32_t crc = Crypto::CCRC32().Calc(buffer.data(), static_cast<uint32_t>(buffer.size()));
-  double crcTime = Seconds() - t0;
+  double crcTime = benchio::Now() - t0;
   printf("crc32: ours %.1f MB/s (crc %08x)\n", 256 / crcTime, crc);
   if (!WriteAll(dir + "/md5.bin", buffer.data(), buffer.size())) return 1;
   buffer.clear();
   buffer.shrink_to_fit();
 
-  t0 = Seconds();
+  t0 = benchio::Now();
   CString digest = CMD5Checksum::GetFileMD5((dir + "/md5.bin").c_str());
-  double md5Time = Seconds() - t0;
+  double md5Time = benchio::Now() - t0;
   printf("md5: ours %.1f MB/s (%s)\n", 256 / md5Time, static_cast<const char*>(digest));
 
   std::vector<uint8_t> plain = Mixed(50 * mb);
@@ -97,10 +86,10 @@ int main(int argc, char** argv) {
   if (!WriteAll(dir + "/lzma.lzma", alone.data(), alone.size())) return 1;
 
   std::vector<uint8_t> out(plain.size());
-  t0 = Seconds();
+  t0 = benchio::Now();
   size_t outSize = out.size(), srcSize = packedSize;
   int ok = Lzma_Uncompress(out.data(), &outSize, packed.data(), &srcSize, props);
-  double lzTime = Seconds() - t0;
+  double lzTime = benchio::Now() - t0;
   if (!ok || out != plain) {
     fprintf(stderr, "lzma round trip failed\n");
     return 1;

@@ -14,27 +14,13 @@
 #include <memory>
 #include <string>
 
+#include "BenchIo.h"
 #include "common/HttpDownLoad/IDownLoad.h"
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-std::string ReadAll(const std::string& path) {
-  std::string out;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (f == nullptr) return out;
-  char buffer[1 << 16];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) out.append(buffer, n);
-  fclose(f);
-  return out;
-}
+using benchio::Now;
+using benchio::ReadAll;
 
 // Seconds for one fetch, or -1 when it failed or the bytes differ.
 double Fetch(int type, const std::string& url, const std::string& target, const std::string& expected) {

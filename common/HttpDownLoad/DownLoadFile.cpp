@@ -7,6 +7,19 @@ std::atomic<DownLoadWriteHook>& WriteHook() {
   static std::atomic<DownLoadWriteHook> hook{nullptr};
   return hook;
 }
+
+// Runs CFile calls; false when one throws.
+template <class Call>
+bool NoThrow(Call call) {
+  try {
+    call();
+    return true;
+  } catch (CFileException* e) {
+    e->Delete();
+    return false;
+  }
+}
+
 }  // namespace
 
 DownLoadWriteHook SetDownLoadWriteHook(DownLoadWriteHook hook) { return WriteHook().exchange(hook); }
@@ -25,45 +38,30 @@ bool CDownLoadFile::Open(const char* path, DWORD& error) {
 }
 
 bool CDownLoadFile::SeekToEnd() {
-  try {
-    m_file.SeekToEnd();
-    return true;
-  } catch (CFileException* e) {
-    e->Delete();
-    return false;
-  }
+  return NoThrow([&] { m_file.SeekToEnd(); });
 }
 
 bool CDownLoadFile::Truncate(uint64_t length) {
-  try {
+  return NoThrow([&] {
     m_file.SetLength(length);
     m_file.Seek(static_cast<int64_t>(length), CFile::begin);
-    return true;
-  } catch (CFileException* e) {
-    e->Delete();
-    return false;
-  }
+  });
 }
 
 uint64_t CDownLoadFile::Length() const {
-  try {
-    return m_file.GetLength();
-  } catch (CFileException* e) {
-    e->Delete();
-    return 0;
-  }
+  uint64_t length = 0;
+  NoThrow([&] { length = m_file.GetLength(); });
+  return length;
 }
 
 bool CDownLoadFile::Write(const void* data, uint32_t count) {
-  try {
-    DownLoadWriteHook hook = WriteHook().load();
-    if (hook && hook(m_file.GetFilePath(), m_file.GetPosition(), count)) return false;
-    m_file.Write(data, count);
-    return true;
-  } catch (CFileException* e) {
-    e->Delete();
-    return false;
-  }
+  DownLoadWriteHook hook = WriteHook().load();
+  bool refused = false;
+  bool ok = NoThrow([&] {
+    refused = hook && hook(m_file.GetFilePath(), m_file.GetPosition(), count);
+    if (!refused) m_file.Write(data, count);
+  });
+  return ok && !refused;
 }
 
 int64_t DownLoadFileLength(const char* path) {

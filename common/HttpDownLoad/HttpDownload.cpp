@@ -1,7 +1,5 @@
 #include "HttpDownload.h"
 
-#include <mmsystem.h>
-
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -44,16 +42,6 @@ bool ModifiedTime(const char* path, int64_t& seconds, int64_t& size) {
   return true;
 }
 
-std::string RangeLine(uint32_t start, uint32_t end) {
-  char line[64];
-  if (start < end)
-    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-%d\r\n", static_cast<int>(start),
-                                   static_cast<int>(end));
-  else
-    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-\r\n", static_cast<int>(start));
-  return line;
-}
-
 }  // namespace
 
 CHttpDownload::CHttpDownload()
@@ -61,10 +49,9 @@ CHttpDownload::CHttpDownload()
       m_tLastModified(0), m_strUserAgent("Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)"), m_nConnectTimeout(10000),
       m_nRecvTimeout(10000), m_nSendTimeout(10000), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
       m_nTriesUsed(0), m_bNotify(false), m_hNotifyWnd(nullptr), m_nNotifyMsg(0), m_bDelta(false), m_nPort(80),
-      m_socket(INVALID_SOCKET), m_pRing(nullptr), m_pProgress(nullptr), m_nTotal(0), m_nWindowBytes(0),
-      m_nWindowStart(timeGetTime()), m_bKeepAlive(false), m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0),
-      m_nSpeedLimit(0), m_nStatus(0), m_nContentLength(0), m_nRedirects(0), m_bRangeRestarted(false),
-      m_bServerCloses(false) {
+      m_socket(INVALID_SOCKET), m_pRing(nullptr), m_pProgress(nullptr), m_nTotal(0), m_bKeepAlive(false),
+      m_nCallerStart(0), m_nCallerEnd(0), m_nResumeMark(0), m_nSpeedLimit(0), m_nStatus(0), m_nContentLength(0),
+      m_nRedirects(0), m_bRangeRestarted(false), m_bServerCloses(false) {
   std::memset(&m_addrRemembered, 0, sizeof(m_addrRemembered));
   Sock_EnsureSocketLib();
 }
@@ -130,15 +117,6 @@ bool CHttpDownload::TakeTry() {
   return m_nRetryInterval == 0 || SleepUnlessCancelled(m_nRetryInterval);
 }
 
-void CHttpDownload::LimitSpeed() {
-  if (m_nSpeedLimit == 0) return;
-  DWORD elapsed = timeGetTime() - m_nWindowStart;
-  if (elapsed < 1000 && m_nWindowBytes < m_nSpeedLimit) return;
-  if (elapsed < 1000) Sleep(1000 - elapsed);
-  m_nWindowStart = timeGetTime();
-  m_nWindowBytes = 0;
-}
-
 void CHttpDownload::Progress() {
   if (!m_bNotify || m_pProgress == nullptr) return;
   m_pProgress(static_cast<int32_t>(m_nTotal), static_cast<int32_t>(m_nDone));
@@ -153,8 +131,7 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   m_nRedirects = 0;
   m_bRangeRestarted = false;
   m_nSpeedLimit = speedLimit;
-  m_nWindowBytes = 0;
-  m_nWindowStart = timeGetTime();
+  m_speed.Restart();
   m_strAddress = url ? url : "";
   m_strAddress.MakeLower();
   m_strAddress.Replace("\\", "/");
@@ -211,18 +188,22 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   }
 }
 
-int CHttpDownload::ReadBlock(char* buffer, DWORD& wait) {
-  uint32_t waited = 0;
-  for (;;) {
+int CHttpDownload::FillRing(DWORD& wait) {
+  for (uint32_t waited = 0;;) {
     uint32_t left = m_nRecvTimeout - waited;
     uint32_t slice = left < kCancelSlice ? left : kCancelSlice;
     wait = 0;
-    int n = Sock_ReadBlock(&wait, m_pRing, slice, buffer);
-    if (n > 0) return n;
-    if (wait != kSockWaitTimeout) return 0;
+    int n = Sock_FillRecvRing(m_pRing, slice, &wait);
+    if (n > 0 || wait != kSockWaitTimeout) return n;
     waited += slice;
     if (m_bCancel || waited >= m_nRecvTimeout) return 0;
   }
+}
+
+int CHttpDownload::ReadBlock(char* buffer, DWORD& wait) {
+  wait = 0;
+  if (m_pRing->held == 0 && FillRing(wait) <= 0) return 0;
+  return Sock_ReadBlock(&wait, m_pRing, 0, buffer);
 }
 
 bool CHttpDownload::RingHoldsLine() const {
@@ -234,21 +215,11 @@ bool CHttpDownload::RingHoldsLine() const {
 }
 
 bool CHttpDownload::WaitForLine() {
-  // Short waits, so that a cancel ends a stalled header. A close ends the
-  // header too: the close is reported once, a second wait would not see it.
-  uint32_t waited = 0;
-  while (!RingHoldsLine()) {
-    uint32_t left = m_nRecvTimeout - waited;
-    uint32_t slice = left < kCancelSlice ? left : kCancelSlice;
-    DWORD wait = 0;
-    if (Sock_FillRecvRing(m_pRing, slice, &wait) > 0) {
-      waited = 0;
-      continue;
-    }
-    if (wait != kSockWaitTimeout) return false;
-    waited += slice;
-    if (m_bCancel || waited >= m_nRecvTimeout) return false;
-  }
+  // A close ends the header too: the close is reported once, a second wait
+  // would not see it.
+  DWORD wait = 0;
+  while (!RingHoldsLine())
+    if (FillRing(wait) <= 0) return false;
   return true;
 }
 
@@ -266,12 +237,13 @@ int CHttpDownload::ReadBody(uint32_t& start) {
   uint64_t keep = m_bResume ? m_nDone : 0;
   if (held < keep || !file.Truncate(keep)) {
     file.Close();
-    return Fail(__LINE__);
+    Fail(__LINE__);
+    return kReqFailed;
   }
   m_nWritten = 0;
   std::vector<char> buffer(kSockRingSize + 1);
   while (m_nWritten < m_nExpected) {
-    LimitSpeed();
+    m_speed.Limit(m_nSpeedLimit);
     if (m_bCancel) {
       file.Close();
       CloseConnection();
@@ -309,7 +281,7 @@ int CHttpDownload::ReadBody(uint32_t& start) {
       CloseConnection();
       return kReqRetry;
     }
-    m_nWindowBytes += count;
+    m_speed.Count(count);
     m_nWritten += count;
     m_nDone += count;
     Progress();
@@ -385,7 +357,7 @@ int CHttpDownload::Request(uint32_t& start, uint32_t end) {
     request += m_bKeepAlive ? "Connection: Keep-Alive\r\n" : "Connection: close\r\n";
     bool ranged = false;
     if (start != 0 || end != 0) {
-      request += RangeLine(start, end);
+      request += HttpText::RangeLine(start, start < end ? end : 0);
       ranged = true;
       // What the temporary file already holds when a time-out resumes it.
       m_nDone = start >= m_nCallerStart ? start - m_nCallerStart : 0;
@@ -393,7 +365,7 @@ int CHttpDownload::Request(uint32_t& start, uint32_t end) {
       int64_t held = DownLoadFileLength(m_strTemp);
       if (held > 0) {
         m_nDone = held > 0x7FFFFFFF ? 0x7FFFFFFFu : static_cast<uint32_t>(held);
-        request += RangeLine(m_nDone, 0);
+        request += HttpText::RangeLine(m_nDone, 0);
         ranged = true;
       }
     }
@@ -464,17 +436,9 @@ int CHttpDownload::ParseHeader(const std::string& header) {
   if (status >= 300 && status <= 399) {
     if (!HttpText::FindField(lower, "location:", value) || value.empty()) return kParseFailed;
     m_strReferer = m_strAddress;
-    CString location(value);
-    if (location.Find("http://") >= 0) {
-      m_strAddress = location;
-      return Split() ? kParseRedirect : kParseFailed;
-    }
-    location.Replace("\\", "/");
-    if (location.GetAt(0) == '/') {
-      m_strPath = location;
-      return kParseRedirect;
-    }
-    m_strAddress = HttpText::ResolveRelative(m_strAddress, location);
+    // A root path keeps scheme, host and port; the address follows it too,
+    // so that a later relative Location starts from where this one led.
+    m_strAddress = HttpText::RedirectTarget(m_strAddress, CString(value));
     return Split() ? kParseRedirect : kParseFailed;
   }
   if (status >= 500) return kParseRetry;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 
+#include "DownLoadSpeed.h"
 #include "IDownLoad.h"
 #include "SockHelpers.h"
 #include "afx/AfxString.h"
@@ -38,6 +39,9 @@ class CHttpDownload : public IDownLoad {
   int ParseHeader(const std::string& header);
   // Body of the current response into the temporary file: a kReq code.
   int ReadBody(uint32_t& start);
+  // Receives in short waits, so that a cancel ends a stall; above 0 when
+  // bytes came, else `wait` is 258 after the whole receive time-out.
+  int FillRing(DWORD& wait);
   bool RingHoldsLine() const;
   // Until the ring holds a line; false on a time-out, a close or a cancel.
   bool WaitForLine();
@@ -45,7 +49,6 @@ class CHttpDownload : public IDownLoad {
   // Uses one try of the policy; false when none is left or cancelled.
   bool TakeTry();
   bool SleepUnlessCancelled(uint32_t ms);
-  void LimitSpeed();
   void Progress();
   int Finish();
   int Fail(int line);
@@ -81,8 +84,7 @@ class CHttpDownload : public IDownLoad {
   Sock_RecvRing* m_pRing;
   DownLoadProgressFunc m_pProgress;
   uint32_t m_nTotal;
-  uint32_t m_nWindowBytes;
-  DWORD m_nWindowStart;
+  CDownLoadSpeedWindow m_speed;
   CString m_strRemembered;  // "host:port" the socket is connected to
   sockaddr_in m_addrRemembered;
   bool m_bKeepAlive;

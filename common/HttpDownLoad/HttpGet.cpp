@@ -1,8 +1,5 @@
 #include "HttpGet.h"
 
-#include <ws2tcpip.h>
-#include <mmsystem.h>
-
 #include <cstdio>
 
 #include "DownLoadFile.h"
@@ -21,14 +18,12 @@ const int kBlock = 4096;
 }  // namespace
 
 CHttpGet::CHttpGet()
-    : m_pParts(nullptr), m_nDoneParts(0), m_nLength(0), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
-      m_nFailures(0), m_nError(0), m_nPort(80), m_nWindowBytes(0), m_nWindowStart(0), m_nSpeedLimit(0),
+    : m_nLength(0), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0),
+      m_nFailures(0), m_nError(0), m_nPort(80), m_nSpeedLimit(0),
       m_nLastStatus(0), m_nExtraTries(1), m_nConnectTimeout(10000), m_nRecvTimeout(10000), m_nSendTimeout(10000),
       m_nRequestStart(0), m_bRewrite(false), m_bRangeRefused(false), m_nAnswer(0), m_bRangeRestarted(false) {
   Sock_EnsureSocketLib();
 }
-
-CHttpGet::~CHttpGet() { delete m_pParts; }
 
 void CHttpGet::SetTimeouts(uint32_t sendMs, uint32_t recvMs, uint32_t connectMs) {
   if (sendMs) m_nSendTimeout = sendMs < kHttpGetTimeoutCap ? sendMs : kHttpGetTimeoutCap;
@@ -56,8 +51,7 @@ int CHttpGet::Download(const char* url, const char* localFile, void*, uint32_t s
   m_strAddress = url;
   m_strTarget = localFile;
   m_nSpeedLimit = speedLimit;
-  InterlockedExchange(&m_nWindowStart, static_cast<LONG>(timeGetTime()));
-  InterlockedExchange(&m_nWindowBytes, 0);
+  m_speed.Restart();
   m_strAddress.Replace("\\", "/");
   if (!Split()) {
     m_strAddress = "http://" + m_strAddress;
@@ -98,19 +92,14 @@ void CHttpGet::Fail(int error) {
 
 bool CHttpGet::Attempt(uint32_t start, uint32_t end, int parts) {
   if (parts >= 2 && !ProbeLength(start, end)) return false;
-  InterlockedExchange(&m_nDoneParts, 0);
-  delete m_pParts;
-  m_pParts = new HttpGetPart{m_strHost, m_nPort, CString(), this};
-  m_pParts->partFile.Format("%s_%d", m_strTarget.GetString(), 0);
-  RunPart(*m_pParts);
-  bool ok = m_nDoneParts == 1;
-  if (ok && !DownLoadReplaceFile(m_pParts->partFile, m_strTarget)) {
+  CString partFile;
+  partFile.Format("%s_%d", m_strTarget.GetString(), 0);
+  bool ok = RunPart(partFile);
+  if (ok && !DownLoadReplaceFile(partFile, m_strTarget)) {
     Fail(7);
     HTTPGET_REPORT("换名失败");
     ok = false;
   }
-  delete m_pParts;
-  m_pParts = nullptr;
   return ok;
 }
 
@@ -138,21 +127,9 @@ SOCKET CHttpGet::Connect(const CString& host, uint16_t port) {
   DWORD recvMs = m_nRecvTimeout, sendMs = m_nSendTimeout;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&recvMs), sizeof(recvMs));
   setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendMs), sizeof(sendMs));
-  char portText[16];
-  EngineFunc::EngineFunc_Sprintf(portText, sizeof(portText), "%u", static_cast<unsigned>(port));
-  addrinfo hints = {};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (getaddrinfo(host, portText, &hints, &list) != 0 || list == nullptr) {
-    printf("getaddrinfo() failed.\n");
-    closesocket(s);
-    Fail(1);
-    return INVALID_SOCKET;
-  }
-  int rc = connect(s, list->ai_addr, static_cast<int>(list->ai_addrlen));
-  freeaddrinfo(list);
-  if (rc != 0) {
+  sockaddr_in address;
+  if (!Sock_ResolveName(port, host, &address) ||
+      connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
     closesocket(s);
     Fail(1);
     return INVALID_SOCKET;
@@ -166,13 +143,7 @@ std::string CHttpGet::BuildRequest(uint32_t start, uint32_t end) const {
   r += "Accept: */*\r\nPragma: no-cache\r\nCache-Control: no-cache\r\n";
   if (!m_strReferer.IsEmpty()) r += "Referer: " + m_strReferer.Str() + "\r\n";
   r += "User-Agent: Mozilla/4.0 \t\t\t (compatible; MSIE 5.0; Windows NT; DigExt; Agent;)\r\n";
-  char range[64];
-  if (end != 0)
-    EngineFunc::EngineFunc_Sprintf(range, sizeof(range), "Range: bytes=%d-%d\r\n", static_cast<int>(start),
-                                   static_cast<int>(end));
-  else
-    EngineFunc::EngineFunc_Sprintf(range, sizeof(range), "Range: bytes=%d-\r\n", static_cast<int>(start));
-  r += range;
+  r += HttpText::RangeLine(start, end);
   r += "Connection: close\r\n\r\n";
   return r;
 }
@@ -231,31 +202,22 @@ bool CHttpGet::ParseHeader(const std::string& header) {
   return true;
 }
 
-void CHttpGet::LimitSpeed() {
-  if (m_nSpeedLimit == 0) return;
-  DWORD elapsed = timeGetTime() - static_cast<DWORD>(m_nWindowStart);
-  if (elapsed < 1000 && static_cast<uint32_t>(m_nWindowBytes) < m_nSpeedLimit) return;
-  if (elapsed < 1000) Sleep(1000 - elapsed);
-  InterlockedExchange(&m_nWindowStart, static_cast<LONG>(timeGetTime()));
-  InterlockedExchange(&m_nWindowBytes, 0);
-}
-
-void CHttpGet::RunPart(HttpGetPart& part) {
-  SOCKET s = Connect(part.host, part.port);
-  if (s == INVALID_SOCKET) return;
+bool CHttpGet::RunPart(const CString& partFile) {
+  SOCKET s = Connect(m_strHost, m_nPort);
+  if (s == INVALID_SOCKET) return false;
   CDownLoadFile file;
   DWORD error = 0;
-  if (!file.Open(part.partFile, error)) {
+  if (!file.Open(partFile, error)) {
     closesocket(s);
     Fail(3);
     HTTPGET_REPORT("下载失败%d", static_cast<int>(error));
-    return;
+    return false;
   }
   if (!file.SeekToEnd()) {
     closesocket(s);
     Fail(3);
     HTTPGET_REPORT("文件定位失败");
-    return;
+    return false;
   }
   uint64_t held = file.Length();
   m_nRequestStart = held > 0x7FFFFFFFull ? 0x7FFFFFFFu : static_cast<uint32_t>(held);
@@ -265,21 +227,21 @@ void CHttpGet::RunPart(HttpGetPart& part) {
     closesocket(s);
     if (m_nAnswer == 416 && m_nRequestStart > 0 && !m_bRangeRestarted) {
       // The server has less than the part file holds: start over from 0.
-      DeleteFileA(part.partFile);
+      DeleteFileA(partFile);
       m_bRangeRestarted = true;
       m_bRangeRefused = true;
       m_nError = 2;
-      return;
+      return false;
     }
     Fail(2);
     HTTPGET_REPORT("发送HTTP文件头失败");
-    return;
+    return false;
   }
   if (m_bRewrite && !file.Truncate(0)) {
     closesocket(s);
     Fail(3);
     HTTPGET_REPORT("文件定位失败");
-    return;
+    return false;
   }
   int32_t total = m_nLength;
   if (total <= 0) {
@@ -288,26 +250,26 @@ void CHttpGet::RunPart(HttpGetPart& part) {
     char buffer[kBlock];
     int32_t received = 0;
     while (received < total) {
-      LimitSpeed();
+      m_speed.Limit(m_nSpeedLimit);
       int want = total - received < kBlock ? total - received : kBlock;
       int n = recv(s, buffer, want, 0);
-      if (n > 0) InterlockedExchangeAdd(&m_nWindowBytes, n);
       if (n <= 0) {
         // A close before the announced length is a failure too; the part file
         // stays for the resume unless the connection broke.
         int code = n < 0 ? WSAGetLastError() : 0;
         file.Close();
-        if (n < 0 && code != WSAETIMEDOUT) DeleteFileA(part.partFile);
+        if (n < 0 && code != WSAETIMEDOUT) DeleteFileA(partFile);
         Fail(4);
         closesocket(s);
-        return;
+        return false;
       }
       if (!file.Write(buffer, static_cast<uint32_t>(n))) {
         Fail(5);
         file.Close();
         closesocket(s);
-        return;
+        return false;
       }
+      m_speed.Count(static_cast<uint32_t>(n));
       received += n;
       Sleep(1);
     }
@@ -315,5 +277,5 @@ void CHttpGet::RunPart(HttpGetPart& part) {
   file.Close();
   shutdown(s, SD_BOTH);
   closesocket(s);
-  InterlockedIncrement(&m_nDoneParts);
+  return true;
 }

@@ -7,22 +7,13 @@
 
 #include <string>
 
+#include "DownLoadSpeed.h"
 #include "IDownLoad.h"
 #include "afx/AfxString.h"
-
-class CHttpGet;
-
-struct HttpGetPart {
-  CString host;
-  uint16_t port;
-  CString partFile;
-  CHttpGet* owner;
-};
 
 class CHttpGet : public IDownLoad {
  public:
   CHttpGet();
-  ~CHttpGet() override;
   int Download(const char* url, const char* localFile, void* reserved, uint32_t start, uint32_t end, int force,
                uint32_t speedLimit, int fetchBody, int parts) override;
   void SetTimeouts(uint32_t sendMs, uint32_t recvMs, uint32_t connectMs) override;
@@ -36,16 +27,14 @@ class CHttpGet : public IDownLoad {
   bool Split();
   bool Attempt(uint32_t start, uint32_t end, int parts);
   bool ProbeLength(uint32_t start, uint32_t end);
-  void RunPart(HttpGetPart& part);
+  // The one part: the body into `partFile`; true when it is complete.
+  bool RunPart(const CString& partFile);
   SOCKET Connect(const CString& host, uint16_t port);
   // Sends the request and reads and parses the header; false on any failure.
   bool Exchange(SOCKET s, uint32_t start, uint32_t end);
   bool ParseHeader(const std::string& header);
   void Fail(int error);
-  void LimitSpeed();
 
-  HttpGetPart* m_pParts;
-  volatile LONG m_nDoneParts;
   int32_t m_nLength;
   CString m_strAddress;
   CString m_strTarget;
@@ -57,8 +46,7 @@ class CHttpGet : public IDownLoad {
   uint32_t m_nFailures;
   int m_nError;
   uint16_t m_nPort;
-  volatile LONG m_nWindowBytes;
-  volatile LONG m_nWindowStart;
+  CDownLoadSpeedWindow m_speed;
   uint32_t m_nSpeedLimit;
   int m_nLastStatus;
   CString m_strReferer;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/EngineFun/Helper.h"
+
 namespace HttpText {
 
 namespace {
@@ -23,6 +25,28 @@ int LeadingNumber(const std::string& s, int& value) {
   value = 0;
   while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i < 9) value = value * 10 + (s[i++] - '0');
   return static_cast<int>(i);
+}
+
+// "http://host[:port]" of an address (empty when it has no "://").
+CString AddressRoot(const CString& address) {
+  int scheme = address.Find("://");
+  if (scheme < 0) return CString();
+  int slash = address.Find('/', scheme + 3);
+  return slash < 0 ? address : address.Left(slash);
+}
+
+CString ResolveRelative(const CString& address, CString value) {
+  int ups = 0;
+  for (int at; (at = value.Find("../")) >= 0; ++ups) value = value.Mid(at + 3);
+  CString base(address);
+  int rootLen = AddressRoot(base).GetLength();
+  // The file name, then one directory per "../"; the host is never cut.
+  for (int i = 0; i <= ups && base.GetLength() > rootLen; ++i) {
+    int slash = base.ReverseFind('/');
+    if (slash < rootLen) break;
+    base = base.Left(slash);
+  }
+  return base + "/" + value;
 }
 
 }  // namespace
@@ -70,32 +94,21 @@ bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t
   return true;
 }
 
-CString AddressRoot(const CString& address) {
-  int scheme = address.Find("://");
-  if (scheme < 0) return CString();
-  int slash = address.Find('/', scheme + 3);
-  return slash < 0 ? address : address.Left(slash);
-}
-
-CString ResolveRelative(const CString& address, CString value) {
-  int ups = 0;
-  for (int at; (at = value.Find("../")) >= 0; ++ups) value = value.Mid(at + 3);
-  CString base(address);
-  int rootLen = AddressRoot(base).GetLength();
-  // The file name, then one directory per "../"; the host is never cut.
-  for (int i = 0; i <= ups && base.GetLength() > rootLen; ++i) {
-    int slash = base.ReverseFind('/');
-    if (slash < rootLen) break;
-    base = base.Left(slash);
-  }
-  return base + "/" + value;
-}
-
 CString RedirectTarget(const CString& address, CString value) {
   if (value.Find("http://") >= 0) return value;
   value.Replace("\\", "/");
   if (value.GetLength() > 0 && value.GetAt(0) == '/') return AddressRoot(address) + value;
   return ResolveRelative(address, value);
+}
+
+std::string RangeLine(uint32_t start, uint32_t end) {
+  char line[64];
+  if (end != 0)
+    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-%d\r\n", static_cast<int>(start),
+                                   static_cast<int>(end));
+  else
+    EngineFunc::EngineFunc_Sprintf(line, sizeof(line), "Range: bytes=%d-\r\n", static_cast<int>(start));
+  return line;
 }
 
 bool ParseStatus(const std::string& header, int& status) {

@@ -17,9 +17,9 @@ bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t
 // it, "/x" keeps scheme, host and port, anything else is relative (each
 // "../" drops one more directory, never past the host).
 CString RedirectTarget(const CString& address, CString value);
-CString ResolveRelative(const CString& address, CString value);
-// "http://host[:port]" of an address (empty when it has no "://").
-CString AddressRoot(const CString& address);
+
+// "Range: bytes=<start>-<end>\r\n", without the end when it is 0.
+std::string RangeLine(uint32_t start, uint32_t end);
 
 // Status code between the first and second space of the first line; false
 // without a line end or without two spaces or digits.

@@ -1,6 +1,5 @@
 #include "INetDownLoad.h"
 
-#include <mmsystem.h>
 #include <objbase.h>
 
 #include <atomic>
@@ -52,8 +51,8 @@ bool QueryText(HINTERNET request, DWORD level, std::string& value) {
 const INetApi* SetINetApi(const INetApi* api) { return ApiSlot().exchange(api ? api : &kRealApi); }
 
 CINetDownLoad::CINetDownLoad()
-    : m_nWindowBytes(0), m_nExpected(0), m_nDone(0), m_bDelta(false), m_pProgress(nullptr),
-      m_nWindowStart(timeGetTime()), m_nRetryPolicy(0), m_nRetryInterval(0), m_maxTries(0) {}
+    : m_nExpected(0), m_nDone(0), m_bDelta(false), m_pProgress(nullptr), m_nRetryPolicy(0), m_nRetryInterval(0),
+      m_maxTries(0) {}
 
 int CINetDownLoad::Init() {
   INetSession& session = Session();
@@ -88,16 +87,6 @@ void CINetDownLoad::SetRetry(int policy, uint32_t intervalMs, uint32_t maxTries)
   m_maxTries = DownLoadMaxTries(policy, maxTries);
 }
 
-void CINetDownLoad::LimitSpeed(uint32_t limit, uint32_t bytes) {
-  if (limit == 0) return;
-  m_nWindowBytes += bytes;
-  DWORD elapsed = timeGetTime() - m_nWindowStart;
-  if (elapsed < 1000 && m_nWindowBytes < limit) return;
-  if (elapsed < 1000) Sleep(1000 - elapsed);
-  m_nWindowBytes = 0;
-  m_nWindowStart = timeGetTime();
-}
-
 int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint32_t start, uint32_t end, int,
                             uint32_t speedLimit, int fetchBody, int) {
   if (url == nullptr || localFile == nullptr || *localFile == '\0') {
@@ -105,6 +94,7 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
     return DOWNLOAD_RESULT_FAILED;
   }
   uint32_t tries = 0;
+  m_speed.Restart();  // bytes of an earlier call are no part of this one's limit
   CDownLoadFile file;
   // Callers test only whether the target exists, so a failure leaves none.
   auto fail = [&]() {
@@ -131,20 +121,12 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
       address.MakeLower();
       address.Replace("\\", "/");
       uint32_t held = static_cast<uint32_t>(file.Length());
-      CString header;
       uint32_t from = resume ? held : start;
-      if (resume || start != 0 || end != 0) {
-        header.Format("Range: bytes=%d-", static_cast<int>(from));
-        if (from < end) {
-          CString tail;
-          tail.Format("%d", static_cast<int>(end));
-          header += tail;
-        }
-      }
-      if (!header.IsEmpty()) header += "\r\n";
+      std::string header;
+      if (resume || start != 0 || end != 0) header = HttpText::RangeLine(from, from < end ? end : 0);
       HINTERNET request =
-          Api().openUrl(Session().handle, address, header.IsEmpty() ? nullptr : header.GetString(),
-                        static_cast<DWORD>(header.GetLength()), INTERNET_FLAG_RELOAD, 0);
+          Api().openUrl(Session().handle, address, header.empty() ? nullptr : header.c_str(),
+                        static_cast<DWORD>(header.size()), INTERNET_FLAG_RELOAD, 0);
       if (request == nullptr) {
         DWORD e = GetLastError();
         if (e == kINetTimeout && tries < m_maxTries) continue;
@@ -187,7 +169,8 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
         got = 0;
         readOk = Api().readFile(request, buffer, kBlock, &got);
         if (!readOk || got == 0) break;
-        LimitSpeed(speedLimit, got);
+        m_speed.Count(got);
+        m_speed.Limit(speedLimit);
         m_nDone += got;
         if (!file.Write(buffer, got)) {
           Api().closeHandle(request);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "DownLoadSpeed.h"
 #include "IDownLoad.h"
 
 // The WinINet calls the downloader makes; tests replace them to reach the
@@ -35,14 +36,11 @@ class CINetDownLoad : public IDownLoad {
   uint32_t MaxTries() const { return m_maxTries; }
 
  private:
-  void LimitSpeed(uint32_t limit, uint32_t bytes);
-
-  uint32_t m_nWindowBytes;
   uint32_t m_nExpected;
   uint32_t m_nDone;
   bool m_bDelta;
   DownLoadProgressFunc m_pProgress;
-  DWORD m_nWindowStart;
+  CDownLoadSpeedWindow m_speed;
   int m_nRetryPolicy;
   uint32_t m_nRetryInterval;
   uint32_t m_maxTries;

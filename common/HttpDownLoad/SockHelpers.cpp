@@ -121,7 +121,7 @@ int Sock_ConnectWithTimeout(SOCKET s, const sockaddr_in* address, uint32_t timeo
   return result;
 }
 
-int Sock_ConnectByName(uint16_t port, const char* host, SOCKET s, uint32_t timeoutMs, sockaddr_in* addressOut) {
+bool Sock_ResolveName(uint16_t port, const char* host, sockaddr_in* address) {
   char portText[16];
   EngineFunc::EngineFunc_Sprintf(portText, sizeof(portText), "%u", static_cast<unsigned>(port));
   addrinfo hints;
@@ -131,12 +131,17 @@ int Sock_ConnectByName(uint16_t port, const char* host, SOCKET s, uint32_t timeo
   addrinfo* list = nullptr;
   if (host == nullptr || getaddrinfo(host, portText, &hints, &list) != 0 || list == nullptr) {
     printf("getaddrinfo() failed.\n");
-    return -1;
+    return false;
   }
-  sockaddr_in address;
-  std::memset(&address, 0, sizeof(address));
-  std::memcpy(&address, list->ai_addr, sizeof(address) < list->ai_addrlen ? sizeof(address) : list->ai_addrlen);
+  std::memset(address, 0, sizeof(*address));
+  std::memcpy(address, list->ai_addr, sizeof(*address) < list->ai_addrlen ? sizeof(*address) : list->ai_addrlen);
   freeaddrinfo(list);
+  return true;
+}
+
+int Sock_ConnectByName(uint16_t port, const char* host, SOCKET s, uint32_t timeoutMs, sockaddr_in* addressOut) {
+  sockaddr_in address;
+  if (!Sock_ResolveName(port, host, &address)) return -1;
   if (addressOut) *addressOut = address;
   return Sock_ConnectWithTimeout(s, &address, timeoutMs);
 }
@@ -164,15 +169,17 @@ void Sock_FreeRecvRing(Sock_RecvRing* ring) {
 int Sock_FillRecvRing(Sock_RecvRing* ring, uint32_t timeoutMs, DWORD* waitResult) {
   uint32_t space = ring->size - ring->held;
   if (space == 0) return 0;
-  char* temp = static_cast<char*>(std::malloc(space + 1));
-  if (temp == nullptr) return -1;
-  int n = Sock_RecvWithTimeout(ring->socket, temp, static_cast<int>(space), timeoutMs, waitResult);
-  for (int i = 0; i < n; ++i) {
-    ring->data[ring->writePos] = temp[i];
-    if (++ring->writePos == ring->size) ring->writePos = 0;
+  // An empty ring starts over at 0, so a body block is one receive and one copy.
+  if (ring->held == 0) ring->readPos = ring->writePos = 0;
+  // Straight into the free run after the write position; free space that
+  // wraps is filled by the next call.
+  uint32_t run = ring->size - ring->writePos;
+  if (run > space) run = space;
+  int n = Sock_RecvWithTimeout(ring->socket, ring->data + ring->writePos, static_cast<int>(run), timeoutMs, waitResult);
+  if (n > 0) {
+    ring->writePos = (ring->writePos + static_cast<uint32_t>(n)) % ring->size;
+    ring->held += static_cast<uint32_t>(n);
   }
-  if (n > 0) ring->held += static_cast<uint32_t>(n);
-  std::free(temp);
   return n;
 }
 
@@ -205,10 +212,11 @@ int Sock_ReadLine(Sock_RecvRing* ring, char* dest, int* lineState, uint32_t time
 int Sock_ReadBlock(DWORD* waitResult, Sock_RecvRing* ring, uint32_t timeoutMs, char* dest) {
   if (ring->held == 0 && Sock_FillRecvRing(ring, timeoutMs, waitResult) <= 0) return 0;
   uint32_t count = ring->held;
-  for (uint32_t i = 0; i < count; ++i) {
-    dest[i] = ring->data[ring->readPos];
-    if (++ring->readPos == ring->size) ring->readPos = 0;
-  }
+  uint32_t first = ring->size - ring->readPos;
+  if (first > count) first = count;
+  std::memcpy(dest, ring->data + ring->readPos, first);
+  std::memcpy(dest + first, ring->data, count - first);
+  ring->readPos = (ring->readPos + count) % ring->size;
   ring->held = 0;
   return static_cast<int>(count);
 }

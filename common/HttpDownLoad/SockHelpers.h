@@ -29,6 +29,8 @@ void Sock_CloseSocket(SOCKET s);
 int Sock_RecvWithTimeout(SOCKET s, char* buffer, int length, uint32_t timeoutMs, DWORD* waitResult = nullptr);
 int Sock_SendWithTimeout(SOCKET s, const char* buffer, int length, uint32_t timeoutMs);
 int Sock_ConnectWithTimeout(SOCKET s, const sockaddr_in* address, uint32_t timeoutMs);
+// Resolves an IPv4 address; prints "getaddrinfo() failed." when it cannot.
+bool Sock_ResolveName(uint16_t port, const char* host, sockaddr_in* address);
 int Sock_ConnectByName(uint16_t port, const char* host, SOCKET s, uint32_t timeoutMs, sockaddr_in* addressOut = nullptr);
 
 Sock_RecvRing* Sock_CreateRecvRing(SOCKET s);

@@ -1,5 +1,6 @@
 // Small helpers shared by the downloader tests.
 #pragma once
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cstdint>

@@ -85,8 +85,11 @@ TEST(FaultServer, EveryLocationFormLeadsToItsTarget) {
 TEST(FaultServer, RedirectChainAcrossServers) {
   const std::string body = Pattern(300);
   Server other([&](const std::string&, int) { return Script{Send(Ok(body))}; });
+  // A root path, then a relative Location that starts from where it led.
   Server server([&](const std::string& req, int) {
-    if (FirstLine(req) == "GET /chain/1 HTTP/1.1") return Script{Send(Reply("301 Moved", "Location: 2\r\n", ""))};
+    const std::string line = FirstLine(req);
+    if (line == "GET /chain/1 HTTP/1.1") return Script{Send(Reply("301 Moved", "Location: /deep/er/2\r\n", ""))};
+    if (line == "GET /deep/er/2 HTTP/1.1") return Script{Send(Reply("301 Moved", "Location: 3\r\n", ""))};
     return Script{Send(Reply("302 Found", "Location: " + other.Url("/end.bin") + "\r\n", ""))};
   });
   for (int type : kSocketTypes) {
@@ -94,8 +97,9 @@ TEST(FaultServer, RedirectChainAcrossServers) {
     Fresh("fs_chain.bin");
     ASSERT_EQ(0, Fetch(*d, server.Url("/chain/1"), "fs_chain.bin")) << TypeName(type);
     EXPECT_EQ(body, ReadFileBytes("fs_chain.bin"));
-    EXPECT_EQ("GET /chain/2 HTTP/1.1", FirstLine(server.Requests().back()));
-    EXPECT_EQ(server.Url("/chain/2"), Field(other.Requests().back(), "Referer"));
+    EXPECT_EQ("GET /deep/er/3 HTTP/1.1", FirstLine(server.Requests().back())) << TypeName(type);
+    EXPECT_EQ(server.Url("/deep/er/2"), Field(server.Requests().back(), "Referer")) << TypeName(type);
+    EXPECT_EQ(server.Url("/deep/er/3"), Field(other.Requests().back(), "Referer")) << TypeName(type);
   }
 }
 

@@ -74,12 +74,17 @@ TEST(HttpText, StatusAndFields) {
   for (const Len& l : lengths) {
     uint32_t n = 77;
     EXPECT_EQ(l.ok, ParseLength(l.text, n)) << l.text;
-    if (l.ok) EXPECT_EQ(l.value, n);
+    if (l.ok) {
+      EXPECT_EQ(l.value, n);
+    }
   }
   uint32_t from = 0;
   EXPECT_TRUE(ParseRangeStart("bytes 100-199/200", from));
   EXPECT_EQ(100u, from);
   EXPECT_FALSE(ParseRangeStart("items 1-2/3", from));
+
+  EXPECT_EQ("Range: bytes=5-9\r\n", RangeLine(5, 9));
+  EXPECT_EQ("Range: bytes=2147483647-\r\n", RangeLine(0x7FFFFFFF, 0));
 }
 
 TEST(HttpText, LastModifiedDates) {

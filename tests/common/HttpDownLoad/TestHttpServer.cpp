@@ -27,19 +27,29 @@ std::string Pattern(size_t n) {
   return s;
 }
 
-Server::Server(Handler handler, int backlog, bool accept)
-    : m_handler(std::move(handler)), m_listen(INVALID_SOCKET), m_port(0), m_stop(false), m_connections(0) {
-  WSADATA data;
-  WSAStartup(MAKEWORD(2, 2), &data);
-  m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+sockaddr_in LoopbackAddress(uint16_t port) {
   sockaddr_in a = {};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-  listen(m_listen, backlog);
+  a.sin_port = htons(port);
+  return a;
+}
+
+SOCKET ListenLoopback(int backlog, uint16_t& port) {
+  Sock_EnsureSocketLib();
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a = LoopbackAddress(0);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+  listen(s, backlog);
   int len = sizeof(a);
-  getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
-  m_port = ntohs(a.sin_port);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  port = ntohs(a.sin_port);
+  return s;
+}
+
+Server::Server(Handler handler, int backlog, bool accept)
+    : m_handler(std::move(handler)), m_listen(INVALID_SOCKET), m_port(0), m_stop(false), m_connections(0) {
+  m_listen = ListenLoopback(backlog, m_port);
   if (accept) m_acceptor = std::thread([this] { AcceptLoop(); });
 }
 
@@ -52,10 +62,7 @@ Server::~Server() {
 }
 
 bool Server::FillBacklog() {
-  sockaddr_in a = {};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(m_port);
+  sockaddr_in a = LoopbackAddress(m_port);
   for (int i = 0; i < 16; ++i) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     m_fillers.push_back(s);

@@ -34,6 +34,11 @@ std::string Ok(const std::string& body);
 // Bytes 0..n-1 of a fixed pattern.
 std::string Pattern(size_t n);
 
+// 127.0.0.1 and `port`.
+sockaddr_in LoopbackAddress(uint16_t port);
+// A socket listening on a free loopback port, stored in `port`.
+SOCKET ListenLoopback(int backlog, uint16_t& port);
+
 class Server {
  public:
   explicit Server(Handler handler, int backlog = 16, bool accept = true);
