@@ -6,16 +6,13 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/BenchIo.h"
 #include "common/Pack/PackFormat.h"
 
 namespace benchpack {
 
-inline double Now() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using benchio::Now;
+using benchio::WriteAll;
 
 // Text-like bytes that compress about as well as client files.
 inline std::string FileBytes(uint32_t seed, size_t size) {
@@ -33,17 +30,6 @@ inline std::string FileBytes(uint32_t seed, size_t size) {
   }
   out.resize(size);
   return out;
-}
-
-// Inputs reach the disk before any timing, as the reference's inputs do.
-inline bool WriteAll(const std::string& path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  DWORD put = 0;
-  bool ok = bytes.empty() || (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr) &&
-                              put == bytes.size());
-  ok = FlushFileBuffers(h) && ok;
-  return CloseHandle(h) && ok;
 }
 
 inline bool WriteIndex(const std::string& path, const std::string& image) {
