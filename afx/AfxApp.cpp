@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
-#include <cctype>
 #include <cstring>
 
 #include "common/EngineFun/ReportSink.h"
+#include "common/StrUtil.h"
 
 namespace {
 
@@ -14,14 +14,18 @@ CWinApp*& TheApp() {
   return app;
 }
 
-// File name without folder and without a trailing ".exe".
-std::string BaseName(const char* begin, const char* end) {
+// Where the file name of a path starts.
+const char* AfterFolder(const char* begin, const char* end) {
   for (const char* p = begin; p < end; ++p)
     if (*p == '\\' || *p == '/' || *p == ':') begin = p + 1;
-  std::string name(begin, end);
-  if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".exe") == 0) name.resize(name.size() - 4);
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return begin;
+}
+
+// File name without folder and without a trailing ".exe", lowered.
+std::string BaseName(const char* begin, const char* end) {
+  std::string name(AfterFolder(begin, end), end);
+  StrUtil::ToLower(name);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) name.resize(name.size() - 4);
   return name;
 }
 
@@ -41,8 +45,9 @@ HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIconA(m_hInstance, MAKEINT
 
 int CWinApp::Run() {
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) AfxPumpMessage(&msg);
-  m_exitCode = static_cast<int>(msg.wParam);
+  BOOL got;
+  while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) > 0) AfxPumpMessage(&msg);
+  m_exitCode = got == 0 ? static_cast<int>(msg.wParam) : -1;  // only WM_QUIT carries a code
   return ExitInstance();
 }
 
@@ -74,10 +79,7 @@ int AfxWinMain(HINSTANCE instance, int) {
 
   char module[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, module, MAX_PATH - 1);
-  const char* base = module;
-  for (const char* p = module; *p; ++p)
-    if (*p == '\\' || *p == '/') base = p + 1;
-  app->m_appName = base;
+  app->m_appName = AfterFolder(module, module + strlen(module));
   int dot = app->m_appName.ReverseFind('.');
   if (dot > 0) app->m_appName = app->m_appName.Left(dot);
   app->m_pszAppName = app->m_appName;

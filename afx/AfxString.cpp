@@ -8,7 +8,9 @@
 
 namespace {
 const UINT kCodePage = 936;
-}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+}  // namespace
 
 bool CString::IsLead(size_t i) const {
   return i + 1 < m_s.size() && IsDBCSLeadByteEx(kCodePage, static_cast<BYTE>(m_s[i]));
@@ -134,14 +136,14 @@ CString& CString::MakeUpper() {
 
 CString& CString::TrimLeft() {
   size_t i = 0;
-  while (i < m_s.size() && (m_s[i] == ' ' || m_s[i] == '\t' || m_s[i] == '\r' || m_s[i] == '\n')) ++i;
+  while (i < m_s.size() && IsBlank(m_s[i])) ++i;
   m_s.erase(0, i);
   return *this;
 }
 
 CString& CString::TrimRight() {
   size_t n = m_s.size();
-  while (n > 0 && (m_s[n - 1] == ' ' || m_s[n - 1] == '\t' || m_s[n - 1] == '\r' || m_s[n - 1] == '\n')) --n;
+  while (n > 0 && IsBlank(m_s[n - 1])) --n;
   m_s.resize(n);
   return *this;
 }

@@ -50,10 +50,8 @@ BOOL CTunedeskDlg::OnInitDialog() {
 
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
-  GetDlgItem(IDOK)->EnableWindow(TRUE);
-
   // A file that was read shows as saved: Apply waits for a change.
-  if (tunedesk::LoadSettings(tunedesk::kIniName, &Settings())) GetDlgItem(IDOK)->EnableWindow(FALSE);
+  EnableApply(!tunedesk::LoadSettings(tunedesk::kIniName, &Settings()));
   CheckModeRadio(tunedesk::ModeRadio(Settings().mode));
   CheckResolutionRadio(tunedesk::ResolutionRadio(Settings().width, Settings().height));
   return TRUE;
@@ -96,26 +94,24 @@ void CTunedeskDlg::OnApply() {
   }
   // A file that cannot be written is not reported; the dialog ends anyway.
   tunedesk::SaveSettings(tunedesk::kIniName, s);
-  GetDlgItem(IDOK)->EnableWindow(FALSE);
+  EnableApply(FALSE);
   CDialog::OnOK();
 }
 
-void CTunedeskDlg::OnResolutionClicked(UINT) { GetDlgItem(IDOK)->EnableWindow(TRUE); }
+void CTunedeskDlg::EnableApply(BOOL enable) { GetDlgItem(IDOK)->EnableWindow(enable); }
 
-void CTunedeskDlg::OnModeWindow() {
-  CheckModeRadio(IDC_MODE_WINDOW);
-  GetDlgItem(IDOK)->EnableWindow(TRUE);
+void CTunedeskDlg::OnResolutionClicked(UINT) { EnableApply(TRUE); }
+
+void CTunedeskDlg::OnModeClicked(int id) {
+  CheckModeRadio(id);
+  EnableApply(TRUE);
 }
 
-void CTunedeskDlg::OnModeMaximized() {
-  CheckModeRadio(IDC_MODE_MAXIMIZED);
-  GetDlgItem(IDOK)->EnableWindow(TRUE);
-}
+void CTunedeskDlg::OnModeWindow() { OnModeClicked(IDC_MODE_WINDOW); }
 
-void CTunedeskDlg::OnModeFullScreen() {
-  CheckModeRadio(IDC_MODE_FULLSCREEN);
-  GetDlgItem(IDOK)->EnableWindow(TRUE);
-}
+void CTunedeskDlg::OnModeMaximized() { OnModeClicked(IDC_MODE_MAXIMIZED); }
+
+void CTunedeskDlg::OnModeFullScreen() { OnModeClicked(IDC_MODE_FULLSCREEN); }
 
 void CTunedeskDlg::OnSysCommand(UINT id, LPARAM) {
   if ((id & 0xFFF0) == IDM_ABOUTBOX) {

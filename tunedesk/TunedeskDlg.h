@@ -35,6 +35,8 @@ class CTunedeskDlg : public CDialog {
  private:
   enum { kResolutionRadios = 12, kRadios = kResolutionRadios + 3 };
   static int RadioId(int index);  // 1001..1012, 1014, 1015, 1016
+  void EnableApply(BOOL enable);
+  void OnModeClicked(int id);
   CButton m_radios[kRadios];
   HICON m_hIcon;
   int m_dragging = 0;

@@ -47,7 +47,7 @@ bool CfgFileLoader::Load(const char* fileName) {
       section->name.assign(first + 1, length - 2);
       m_sections.push_back(section);
       m_pCurrentSection = section;
-      if (m_sectionMap.Find(section->name.c_str()) == nullptr) m_sectionMap.Insert(section->name.c_str(), section);
+      m_sectionMap.Insert(section->name.c_str(), section);  // refused for a later duplicate
     } else if (m_pCurrentSection != nullptr) {
       m_pCurrentSection->keys.Insert(line->tokens[0].text, line);
       m_pCurrentSection->lines.push_back(line);
@@ -64,6 +64,6 @@ ScriptLine* CfgFileLoader::FindLine(const char* key) const {
 
 int CfgFileLoader::GetInt(const char* key) {
   ScriptLine* line = FindLine(key);
-  if (line == nullptr || line->count < 2) return atoi("");
+  if (line == nullptr || line->count < 2) return 0;
   return atoi(line->tokens[1].text);
 }

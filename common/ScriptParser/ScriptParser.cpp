@@ -1,12 +1,12 @@
 #include "ScriptParser.h"
 
-#include <windows.h>
-
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "common/EngineFun/Helper.h"
+#include "common/StrUtil.h"
 
 ScriptLine::ScriptLine() : tokens(), count(0), buffer(nullptr), length(0) {}
 
@@ -20,27 +20,6 @@ void ScriptLine::Reset() {
   length = 0;
 }
 
-namespace {
-
-// The line through UTF-16 and back with every "^" a blank; both buffers are
-// sized by the conversion calls themselves. False when it cannot convert.
-bool ConvertedCopy(const char* line, int lineLength, std::vector<char>* out) {
-  out->clear();
-  if (lineLength == 0) return true;
-  int wide = MultiByteToWideChar(CP_ACP, 0, line, lineLength, nullptr, 0);
-  if (wide <= 0) return false;
-  std::vector<wchar_t> text(static_cast<size_t>(wide));
-  if (MultiByteToWideChar(CP_ACP, 0, line, lineLength, text.data(), wide) != wide) return false;
-  for (wchar_t& c : text)
-    if (c == L'^') c = L' ';
-  int narrow = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-  if (narrow <= 0) return false;
-  out->resize(static_cast<size_t>(narrow));
-  return WideCharToMultiByte(CP_ACP, 0, text.data(), wide, out->data(), narrow, nullptr, nullptr) == narrow;
-}
-
-}  // namespace
-
 int ScriptParser::Parse(const char* line, ScriptLine* out) {
   if (line == nullptr || out == nullptr) {
     ENGINE_ASSERT(false);
@@ -53,8 +32,11 @@ int ScriptParser::Parse(const char* line, ScriptLine* out) {
     return 0;
   }
   int lineLength = static_cast<int>(rawLength);
-  std::vector<char> copy;
-  if (!ConvertedCopy(line, lineLength, &copy)) {
+  // The line through UTF-16 and back, with every "^" a blank.
+  std::wstring wide = StrUtil::AnsiToWide(line);
+  std::replace(wide.begin(), wide.end(), L'^', L' ');
+  std::string copy = StrUtil::WideToAnsi(wide.c_str());
+  if (lineLength > 0 && copy.empty()) {
     ENGINE_ASSERT(false && "line cannot be converted");
     return 0;
   }
@@ -75,10 +57,6 @@ int ScriptParser::Parse(const char* line, ScriptLine* out) {
     if (i >= limit) break;
     int start = i;
     while (i < limit && raw[i] > 0x20) ++i;
-    if (i > n) {  // cannot happen with the bound above; kept as the last guard
-      ENGINE_ASSERT(false);
-      break;
-    }
     ScriptToken& token = out->tokens[out->count++];
     token.offset = start;
     token.length = i - start;

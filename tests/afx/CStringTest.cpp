@@ -17,6 +17,9 @@ TEST(CString, BasicsAndFormat) {
   EXPECT_TRUE(s.Right(3) == "EFg");
   EXPECT_TRUE(s.Left(99) == s);
   EXPECT_TRUE(s.Mid(99).IsEmpty());
+  CString padded(" \t a b \r\n");
+  EXPECT_TRUE(padded.Trim() == "a b");
+  EXPECT_TRUE(CString(" \n").Trim().IsEmpty());
   CString f;
   f.Format("%d,%d,%d,%d;", 100, 50, 900, 650);
   EXPECT_TRUE(f == "100,50,900,650;");

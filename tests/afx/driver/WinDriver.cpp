@@ -257,16 +257,18 @@ std::string EncodePng(const Image& image) {
     a = (a + c) % 65521;
     b = (b + a) % 65521;
   }
-  for (size_t pos = 0; pos < raw.size() || pos == 0; pos += 65535) {
+  // Stored blocks of at most 65535 bytes, the last one marked final.
+  size_t pos = 0;
+  do {
     size_t n = std::min<size_t>(65535, raw.size() - pos);
-    z += static_cast<char>(pos + n >= raw.size() ? 1 : 0);
+    z += static_cast<char>(pos + n == raw.size() ? 1 : 0);
     z += static_cast<char>(n & 0xFF);
     z += static_cast<char>(n >> 8);
     z += static_cast<char>(~n & 0xFF);
     z += static_cast<char>((~n >> 8) & 0xFF);
     z.append(raw, pos, n);
-    if (raw.empty()) break;
-  }
+    pos += n;
+  } while (pos < raw.size());
   Put32(z, (b << 16) | a);
 
   std::string header;
