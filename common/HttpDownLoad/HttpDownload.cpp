@@ -97,7 +97,7 @@ int CHttpDownload::Fail(int line) {
   return DOWNLOAD_RESULT_FAILED;
 }
 
-// The parts change only when the whole address is valid.
+// Host, path and port change only when the whole address is valid.
 bool CHttpDownload::Split() { return HttpText::SplitAddress(m_strAddress, m_strHost, m_strPath, m_nPort); }
 
 bool CHttpDownload::SleepUnlessCancelled(uint32_t ms) {

@@ -82,7 +82,7 @@ int CHttpGet::Download(const char* url, const char* localFile, void*, uint32_t s
   }
 }
 
-// The parts change only when the whole address is valid.
+// Host, path and port change only when the whole address is valid.
 bool CHttpGet::Split() { return HttpText::SplitAddress(m_strAddress, m_strHost, m_strPath, m_nPort); }
 
 void CHttpGet::Fail(int error) {
