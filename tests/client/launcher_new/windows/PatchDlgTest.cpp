@@ -26,22 +26,6 @@ namespace {
 
 // ---------------------------------------------------------------- the folder
 
-void CopyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((from + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      CopyTree(from + "\\" + name, to + "\\" + name);
-    else
-      CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-}
-
 std::string WinPath(const char* path) { return path[0] == '/' ? std::string("Z:") + path : path; }
 
 // The layout's places, as the kit wrote them: name -> numbers.
@@ -68,7 +52,7 @@ class FolderEnvironment : public testing::Environment {
     GetCurrentDirectoryA(MAX_PATH, cwd);
     dir = std::string(cwd) + "\\inst";
     testsupport::RemoveTree(dir);
-    CopyTree(testsupport::FixturePath("launcher_ui/folder"), dir);
+    testsupport::CopyTree(testsupport::FixturePath("launcher_ui/folder"), dir);
     CopyFileA(WinPath(FAKE_EXE).c_str(), (dir + "\\tunedesk.exe").c_str(), FALSE);
     SetCurrentDirectoryA(dir.c_str());
     config = ReadFileBytes("LauncherCfg\\config.xml");
