@@ -180,10 +180,12 @@ bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* down
   PackOutFile out;
   // Named pack name, "/", a unique number, ".pkg3".
   if (!CreateUniqueFile(packName + "/", ".pkg3.part", &partPath, &out)) return refuse();
-  bool written = out.Write(encoded, sizeof(encoded)) && out.Flush();
+  // Not forced to the disk: a record lost or torn by a crash fails its CRC
+  // or is missing, and the resource is simply fetched again.
+  bool written = out.Write(encoded, sizeof(encoded));
   written = out.Close() && written;
   const std::string recordPath = partPath.substr(0, partPath.size() - 5);
-  if (!written || !MoveFileExA(partPath.c_str(), recordPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+  if (!written || !MoveFileExA(partPath.c_str(), recordPath.c_str(), 0)) {
     ENGINE_REPORT("false&&\"文件指针或文件内容为空\"");
     ::DeleteFileA(partPath.c_str());
     return refuse();
