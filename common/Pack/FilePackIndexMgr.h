@@ -166,8 +166,8 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
     CFilePackIndexMgr* m;
   };
 
- public:
-  // Fields in the order the rest of the pack code expects them; everything
+ private:
+  // Fields in the order the pack code expects them; everything
   // below m_stateLock is guarded by it, except the pending deletions, which
   // only the changing operations touch (under the manager's own section).
   volatile LONG m_entryCount;

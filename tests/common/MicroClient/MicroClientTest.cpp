@@ -89,10 +89,7 @@ struct Progress {
 class MicroPacks : public ::testing::Test {
  protected:
   void SetUp() override {
-    testsupport::RemoveTree("mc");
-    CreateDirectoryA("mc", nullptr);
-    ASSERT_TRUE(SetCurrentDirectoryA("mc"));
-    CreateDirectoryA("Data", nullptr);
+    ASSERT_TRUE(packtest::EnterFreshClientFolder("mc"));
     FilePack::SetMicroClientBaseAddress(m_server.Base().c_str());
     for (int n = 1; n <= 9; ++n) {
       char base[16];

@@ -135,11 +135,7 @@ TEST(MicroResource, SavesAndCompactionsNeverWriteServerOffsets) {
 }
 
 TEST(MicroResource, SixteenThreadsThenTheNineWorkerMerge) {
-  testsupport::RemoveTree("mt");
-  CreateDirectoryA("mt", nullptr);
-  ASSERT_TRUE(SetCurrentDirectoryA("mt"));
-  CreateDirectoryA("Data", nullptr);
-  CreateDirectoryA("res", nullptr);
+  ASSERT_TRUE(packtest::EnterFreshClientFolder("mt"));
   auto res = Micro9();
   ASSERT_EQ(72u, res.size());
   for (int n = 1; n <= 9; ++n) {

@@ -10,6 +10,17 @@
 
 namespace packtest {
 
+// A new, empty client folder made the current directory, with its "Data"
+// and "res" folders; false when it cannot be entered.
+inline bool EnterFreshClientFolder(const std::string& name) {
+  testsupport::RemoveTree(name);
+  CreateDirectoryA(name.c_str(), nullptr);
+  if (!SetCurrentDirectoryA(name.c_str())) return false;
+  CreateDirectoryA("Data", nullptr);
+  CreateDirectoryA("res", nullptr);
+  return true;
+}
+
 struct Resource {
   int pack;
   std::string key, served, plain;

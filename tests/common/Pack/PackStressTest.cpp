@@ -42,11 +42,7 @@ bool AddWithRetries(const Resource& r, const std::string& local) {
 }  // namespace
 
 TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
-  testsupport::RemoveTree("stress");
-  CreateDirectoryA("stress", nullptr);
-  ASSERT_TRUE(SetCurrentDirectoryA("stress"));
-  CreateDirectoryA("Data", nullptr);
-  CreateDirectoryA("res", nullptr);
+  ASSERT_TRUE(packtest::EnterFreshClientFolder("stress"));
   std::vector<Resource> early, late;
   for (auto& r : packtest::Micro9()) (ResourceNumber(r) % 2 == 0 ? early : late).push_back(r);
 
