@@ -242,6 +242,7 @@ bool CHttpDownLoadMgr::DownloadFileList(const std::vector<FilePack::MicroDownloa
     return false;
   }
   if (items->empty()) return true;
+  if (m_pListLock == nullptr) return false;  // reported when it could not be made
   InterlockedExchange(&m_nBusy, 1);
   CSectionHold whole(&m_pListLock->second);
 
