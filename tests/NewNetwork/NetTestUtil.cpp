@@ -1,10 +1,12 @@
 #include "NetTestUtil.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "NewNetwork/Buffer/CommonBufferMgr.h"
 #include "NewNetwork/Packet/PacketHeader.h"
+#include "support/TestSupport.h"
 
 namespace nettest {
 
@@ -50,6 +52,21 @@ bool Receive(RecvBufferEX& buffer, const std::string& bytes, int chunk) {
     done += n;
   }
   return true;
+}
+
+uint16_t PeerPort(const std::string& behaviour) {
+  std::string ports = testsupport::ReadFileBytes(testsupport::FixturePath("netpeer/ports"));
+  size_t at = 0;
+  while (at < ports.size()) {
+    size_t end = ports.find('\n', at);
+    if (end == std::string::npos) end = ports.size();
+    std::string line = ports.substr(at, end - at);
+    size_t space = line.find(' ');
+    if (space != std::string::npos && line.substr(0, space) == behaviour)
+      return static_cast<uint16_t>(atoi(line.c_str() + space + 1));
+    at = end + 1;
+  }
+  return 0;
 }
 
 }  // namespace nettest

@@ -1,6 +1,9 @@
 // Shared pieces of the network library's tests: descriptors with small
 // blocks, packets with a type and a pattern, and bytes fed into buffers.
 #pragma once
+#include <winsock2.h>
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -27,5 +30,21 @@ bool Receive(RecvBufferEX& buffer, const std::string& bytes, int chunk = 1 << 30
 struct NullObject : NetworkObject {
   void OnRecv(char*, uint32_t) override {}
 };
+
+// The loopback peer's port for a behaviour (tests/fixtures/netpeer.py); 0
+// when the peer is not running.
+uint16_t PeerPort(const std::string& behaviour);
+
+// Calls update() every millisecond until done() or ms have passed.
+template <typename Update, typename Done>
+bool UpdateUntil(Update update, Done done, unsigned ms) {
+  const unsigned long start = GetTickCount();
+  for (;;) {
+    update();
+    if (done()) return true;
+    if (GetTickCount() - start > ms) return false;
+    Sleep(1);
+  }
+}
 
 }  // namespace nettest
