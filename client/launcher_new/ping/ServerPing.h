@@ -10,9 +10,8 @@
 #include <vector>
 
 #include "LibInclude/ServerSession.h"
+#include "NewNetwork/Server/IOCPServer.h"
 #include "ServerEntry.h"
-
-class IOCPServer;
 
 namespace ServerPing {
 
