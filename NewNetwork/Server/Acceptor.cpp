@@ -1,32 +1,24 @@
 #include "Acceptor.h"
 
 #include <mswsock.h>
-#include <process.h>
 
 #include "IoHandler.h"
+#include "ThreadSet.h"
 #include "NewNetwork/Session/Session.h"
 #include "common/EngineFun/Helper.h"
 
 void Acceptor::Init(uint32_t threadCount, IoHandler* handler) {
-  if (threadCount > MAX_ACCEPT_THREAD) ENGINE_REPORT("dwNumberOfThreads <= MAX_ACCEPT_THREAD");
   m_handler = handler;
-  m_threadCount = threadCount > MAX_ACCEPT_THREAD ? MAX_ACCEPT_THREAD : threadCount;
+  m_threadCount = ThreadCountWithin(threadCount, MAX_ACCEPT_THREAD, "dwNumberOfThreads <= MAX_ACCEPT_THREAD");
   m_port.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0));
-  for (uint32_t i = 0; i < m_threadCount; ++i)
-    m_threads[i].Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &AcceptThread, this, 0, nullptr)));
+  StartThreads(m_threads, m_threadCount, &AcceptThread, this);
 }
 
 void Acceptor::Shutdown() {
   if (m_stopped) return;
   m_stopped = true;
   m_listen.Close();
-  HANDLE handles[MAX_ACCEPT_THREAD];
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < m_threadCount; ++i) {
-    PostQueuedCompletionStatus(m_port.Get(), 0, 0, nullptr);
-    if (m_threads[i].Valid()) handles[n++] = m_threads[i].Get();
-  }
-  if (n > 0) WaitForMultipleObjects(n, handles, TRUE, INFINITE);
+  EndPortThreads(m_port.Get(), m_threads, m_threadCount, 0);
 }
 
 unsigned __stdcall Acceptor::AcceptThread(void* self) {

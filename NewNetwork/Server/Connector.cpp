@@ -1,8 +1,8 @@
 #include "Connector.h"
 
-#include <process.h>
 
 #include "IoHandler.h"
+#include "ThreadSet.h"
 #include "NewNetwork/Session/Session.h"
 #include "common/EngineFun/Helper.h"
 #include "common/EngineFun/ReportSink.h"
@@ -21,12 +21,10 @@ Connector::~Connector() {
 }
 
 void Connector::Init(uint32_t threadCount, IoHandler* handler) {
-  if (threadCount > MAX_CONNECT_THREAD) ENGINE_REPORT("dwNumberOfThreads <= MAX_CONNECT_THREAD");
   m_handler = handler;
-  m_threadCount = threadCount > MAX_CONNECT_THREAD ? MAX_CONNECT_THREAD : threadCount;
+  m_threadCount = ThreadCountWithin(threadCount, MAX_CONNECT_THREAD, "dwNumberOfThreads <= MAX_CONNECT_THREAD");
   m_pending.reset(new SessionList());
-  for (uint32_t i = 0; i < m_threadCount; ++i)
-    m_threads[i].Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &ConnectThread, this, 0, nullptr)));
+  StartThreads(m_threads, m_threadCount, &ConnectThread, this);
 }
 
 void Connector::Connect(Session* session) {
@@ -80,12 +78,7 @@ void Connector::Shutdown() {
     NetHold hold(m_pending->Lock());
     for (Session* session : m_pending->Items()) session->CloseSocket();
   }
-  for (uint32_t i = 0; i < m_threadCount; ++i) PostQueuedCompletionStatus(m_port.Get(), kEndThread, 0, nullptr);
-  HANDLE handles[MAX_CONNECT_THREAD];
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < m_threadCount; ++i)
-    if (m_threads[i].Valid()) handles[n++] = m_threads[i].Get();
-  if (n > 0) WaitForMultipleObjects(n, handles, TRUE, INFINITE);
+  EndPortThreads(m_port.Get(), m_threads, m_threadCount, kEndThread);
   // What no thread reached goes back as failed.
   for (Session* session = m_pending->PopFront(); session != nullptr; session = m_pending->PopFront())
     if (m_handler != nullptr) m_handler->OnConnectResult(session, false);

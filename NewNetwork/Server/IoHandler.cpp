@@ -1,10 +1,10 @@
 #include "IoHandler.h"
 
-#include <process.h>
 
 #include <cstdio>
 
 #include "IOCPServer.h"
+#include "ThreadSet.h"
 #include "NewNetwork/Session/NetworkObject.h"
 #include "NewNetwork/Session/Session.h"
 #include "common/EngineFun/Helper.h"
@@ -56,10 +56,9 @@ void IoHandler::Init(const IOHANDLER_DESC& desc, IOCPServer* server, uint32_t fi
   m_dwMaxPacketSize = desc.dwMaxPacketSize;
 
   m_port.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0));
-  if (desc.dwNumberOfIoThreads > MAX_IO_WORKER_THREAD) ENGINE_REPORT("lpDesc->dwNumberOfIoThreads <= MAX_IO_WORKER_THREAD");
-  m_ioThreadCount = desc.dwNumberOfIoThreads > MAX_IO_WORKER_THREAD ? MAX_IO_WORKER_THREAD : desc.dwNumberOfIoThreads;
-  for (uint32_t i = 0; i < m_ioThreadCount; ++i)
-    m_ioThreads[i].Reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &IoThread, this, 0, nullptr)));
+  m_ioThreadCount = ThreadCountWithin(desc.dwNumberOfIoThreads, MAX_IO_WORKER_THREAD,
+                                     "lpDesc->dwNumberOfIoThreads <= MAX_IO_WORKER_THREAD");
+  StartThreads(m_ioThreads, m_ioThreadCount, &IoThread, this);
 
   m_bAcceptNoPause = desc.bAcceptNoPause;
   m_acceptor.Init(desc.dwNumberOfAcceptThreads, this);
@@ -323,11 +322,5 @@ void IoHandler::Shutdown() {
   ClosePass();
   m_acceptor.Shutdown();
   m_connector.Shutdown();
-  HANDLE handles[MAX_IO_WORKER_THREAD];
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < m_ioThreadCount; ++i) {
-    PostQueuedCompletionStatus(m_port.Get(), 0, 0, nullptr);
-    if (m_ioThreads[i].Valid()) handles[n++] = m_ioThreads[i].Get();
-  }
-  if (n > 0) WaitForMultipleObjects(n, handles, TRUE, INFINITE);
+  EndPortThreads(m_port.Get(), m_ioThreads, m_ioThreadCount, 0);
 }
