@@ -166,19 +166,6 @@ TEST(RecvBuffer, BadLengthIsReportedOnceAndMarksTheStreamBad) {
   }
 }
 
-TEST(RecvBuffer, ChainLimitRefusesTheNextRegion) {
-  InitSmallPools();
-  IOHANDLER_DESC desc = SmallDesc(0, 1);
-  RecvBufferEX buffer;
-  buffer.Init(desc);
-  ASSERT_TRUE(Receive(buffer, std::string(256, 'z')));  // two blocks, both full
-  ReportCapture reports;
-  char* region;
-  int length;
-  EXPECT_FALSE(buffer.GetRecvRegion(&region, &length));
-  EXPECT_TRUE(reports.Contains("缓冲区不够,index:0,listsize:2,listMaxSize:1,buffersize:128"));
-}
-
 TEST(SendBuffer, LimitRefusesWholePacketsBeforeQueueingAByte) {
   InitSmallPools();
   IOHANDLER_DESC desc = SmallDesc(2);
