@@ -6,6 +6,7 @@
 //   ping16: ours <ms> ms    ping500: ours <ms> ms    ping2000: ours <ms> ms
 // bench/ping.ref.sh does the same connect, send and receive with a Python
 // asyncio client.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <algorithm>

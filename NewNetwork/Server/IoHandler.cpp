@@ -283,10 +283,7 @@ void IoHandler::ClosePass() {
   for (Session* session : m_work) {
     NetworkObject* object = session->GetNetworkObject();
     if (object != nullptr) object->OnDisconnect();
-    if (session->GetSocket() != INVALID_SOCKET && shutdown(session->GetSocket(), SD_BOTH) == SOCKET_ERROR) {
-      int error = WSAGetLastError();
-      if (error != WSAENOTCONN) EngineFunc::EngineFunc_DebugPrint(0, "Shutdown_SOCKET：%d", error);
-    }
+    session->ShutdownSocket();
     session->Unlink();
     const bool accepted = session->IsAccepted();
     if (!accepted || m_bShutdown != 0) {

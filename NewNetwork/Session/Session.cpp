@@ -230,6 +230,15 @@ void Session::ResetForUse() {
   ResetLocked();
 }
 
+void Session::ShutdownSocket() {
+  NetHold io(m_ioLock);
+  // From here on every completion belongs to the use that is ending.
+  RenewStamp();
+  if (!m_socket.Valid() || shutdown(m_socket.Get(), SD_BOTH) != SOCKET_ERROR) return;
+  int error = WSAGetLastError();
+  if (error != WSAENOTCONN) EngineFunc::EngineFunc_DebugPrint(0, "Shutdown_SOCKET：%d", error);
+}
+
 void Session::ResetForPool() {
   NetHold io(m_ioLock);
   CloseSocket();

@@ -55,6 +55,9 @@ class Session {
   void OnSendDone(DWORD bytes);
   void OnRecvDone(DWORD bytes);
 
+  // A use ends: a new stamp, so that its operations still in flight are
+  // known as stale, then the socket is shut down both ways.
+  void ShutdownSocket();
   // Back to a pool: socket closed, buffers and flags cleared, new stamp.
   void ResetForPool();
   // A new use: buffers emptied, flags cleared, new stamp.
