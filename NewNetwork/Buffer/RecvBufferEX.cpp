@@ -13,6 +13,7 @@ void RecvBufferEX::Init(uint32_t poolIndex) {
   NetHold buffer(m_bufferLock);
   m_listMaxSize = 0;
   m_pReadBlock = m_pWriteBlock = m_chain.Restart(poolIndex);
+  m_stored = 0;
   m_ready = 1;
   m_fresh = 1;
 }
@@ -60,7 +61,8 @@ void RecvBufferEX::OnRecvComplete(int n) {
   NetSharedHold buffer(m_bufferLock);
   {
     NetHold writeBlock(m_writeBlockLock);
-    if (m_pWriteBlock != nullptr && n > 0 && n <= m_pWriteBlock->GetFreeBytes()) m_pWriteBlock->Enqueue(nullptr, n);
+    if (m_pWriteBlock != nullptr && n > 0 && n <= m_pWriteBlock->GetFreeBytes() && m_pWriteBlock->Enqueue(nullptr, n))
+      InterlockedExchangeAdd(&m_stored, n);
   }
   m_fresh = 0;
   InterlockedExchange(&m_ready, 1);
@@ -68,6 +70,7 @@ void RecvBufferEX::OnRecvComplete(int n) {
 
 char* RecvBufferEX::GetFirstPacketPtr(uint32_t sessionId, bool* bad) {
   if (bad != nullptr) *bad = false;
+  if (m_stored < static_cast<LONG>(kMinPacketSize)) return nullptr;
   NetSharedHold buffer(m_bufferLock);
   char head[kMinPacketSize];
   if (m_pReadBlock == nullptr || !m_chain.PeekAcross(head, sizeof(head))) return nullptr;
@@ -99,7 +102,8 @@ char* RecvBufferEX::GetFirstPacketPtr(uint32_t sessionId, bool* bad) {
 
 void RecvBufferEX::RemoveFirstPacket(int n) {
   NetSharedHold buffer(m_bufferLock);
-  if (m_pReadBlock == nullptr) return;
+  if (m_pReadBlock == nullptr || n <= 0) return;
+  InterlockedExchangeAdd(&m_stored, -n);
   while (n > 0) {
     CircuitQueue* write;
     {
@@ -123,6 +127,7 @@ void RecvBufferEX::Reset() {
   if (m_pWriteBlock == nullptr) return;
   m_chain.KeepOnly(m_pWriteBlock);
   m_pReadBlock = m_pWriteBlock;
+  m_stored = 0;
   m_ready = 1;
   m_fresh = 1;
 }

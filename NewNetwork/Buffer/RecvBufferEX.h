@@ -17,7 +17,7 @@ const unsigned kReassemblyOffset = 786408;
 
 class RecvBufferEX {
  public:
-  RecvBufferEX() : m_chain(false), m_pReadBlock(nullptr), m_pWriteBlock(nullptr), m_ready(1), m_fresh(1), m_listMaxSize(0) {}
+  RecvBufferEX() : m_chain(false), m_pReadBlock(nullptr), m_pWriteBlock(nullptr), m_ready(1), m_fresh(1), m_listMaxSize(0), m_stored(0) {}
   RecvBufferEX(const RecvBufferEX&) = delete;
   RecvBufferEX& operator=(const RecvBufferEX&) = delete;
 
@@ -49,4 +49,7 @@ class RecvBufferEX {
   volatile LONG m_ready;
   volatile LONG m_fresh;
   int m_listMaxSize;
+  // Bytes received and not yet taken: an idle session costs the update
+  // thread one read instead of a walk under the locks.
+  volatile LONG m_stored;
 };

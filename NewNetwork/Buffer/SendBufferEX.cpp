@@ -9,6 +9,7 @@ void SendBufferEX::Init(const IOHANDLER_DESC& desc) {
   NetHold buffer(m_bufferLock);
   m_listMaxSize = static_cast<int>(desc.dwSendListMaxBlocks);
   m_pSendBlock = m_pWriteBlock = m_chain.Restart(desc.dwIoHandlerKey);
+  m_queued = 0;
   m_ready = 1;
   m_fresh = 1;
 }
@@ -19,7 +20,11 @@ bool SendBufferEX::Write(const char* data, int n) {
   CircuitQueue* write = m_pWriteBlock;
   if (write == nullptr || data == nullptr || n <= 0) return false;
   int free = write->GetFreeBytes();
-  if (n <= free) return write->Enqueue(data, n);
+  if (n <= free) {
+    if (!write->Enqueue(data, n)) return false;
+    InterlockedExchangeAdd(&m_queued, n);
+    return true;
+  }
 
   const int blockSize = write->GetCapacity();
   const int more = (n - free + blockSize - 1) / blockSize;
@@ -51,6 +56,7 @@ bool SendBufferEX::Write(const char* data, int n) {
     m_chain.Append(block);
     m_pWriteBlock = block;
   }
+  InterlockedExchangeAdd(&m_queued, n);
   return true;
 }
 
@@ -76,6 +82,10 @@ bool SendBufferEX::HasData() {
 }
 
 bool SendBufferEX::GetSendRegion(char** ptr, int* len) {
+  if (m_ready == 0 || m_queued == 0) {
+    *len = 0;
+    return false;
+  }
   NetSharedHold buffer(m_bufferLock);
   NetHold sendBlock(m_sendBlockLock);
   if (!HasDataLocked()) {
@@ -92,7 +102,7 @@ void SendBufferEX::OnSendComplete(int n) {
   NetSharedHold buffer(m_bufferLock);
   {
     NetHold sendBlock(m_sendBlockLock);
-    if (m_pSendBlock != nullptr) m_pSendBlock->Dequeue(n);
+    if (m_pSendBlock != nullptr && m_pSendBlock->Dequeue(n)) InterlockedExchangeAdd(&m_queued, -n);
   }
   m_fresh = 0;
   InterlockedExchange(&m_ready, 1);
@@ -103,6 +113,7 @@ void SendBufferEX::Reset() {
   if (m_pSendBlock == nullptr) return;
   m_chain.KeepOnly(m_pSendBlock);
   m_pWriteBlock = m_pSendBlock;
+  m_queued = 0;
   m_ready = 1;
   m_fresh = 1;
 }

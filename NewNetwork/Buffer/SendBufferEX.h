@@ -13,7 +13,7 @@
 
 class SendBufferEX {
  public:
-  SendBufferEX() : m_chain(true), m_pSendBlock(nullptr), m_pWriteBlock(nullptr), m_listMaxSize(0), m_ready(1), m_fresh(1) {}
+  SendBufferEX() : m_chain(true), m_pSendBlock(nullptr), m_pWriteBlock(nullptr), m_listMaxSize(0), m_ready(1), m_fresh(1), m_queued(0) {}
   SendBufferEX(const SendBufferEX&) = delete;
   SendBufferEX& operator=(const SendBufferEX&) = delete;
 
@@ -44,4 +44,6 @@ class SendBufferEX {
   int m_listMaxSize;
   volatile LONG m_ready;
   volatile LONG m_fresh;
+  // Bytes written and not yet sent: an idle session costs the sender one read.
+  volatile LONG m_queued;
 };
