@@ -133,13 +133,8 @@ bool CQuickmendRun::Fetch(const CString& packageUrl) {
 }
 
 void CQuickmendRun::RunDownload(DownloadAttempt& attempt) {
-  if (!attempt.link->Alive()) {
-    attempt.finished = true;
-    return;
-  }
-  AttemptResult result = ATTEMPT_NO_URL;
   bool fetched = false;
-  if (!attempt.url.IsEmpty()) {
+  if (attempt.link->Alive() && !attempt.url.IsEmpty()) {
     CString packageUrl = PackageUrl(attempt.url);
     t_attempt = &attempt;
     ConfigureForAttempt(attempt.link->Window());
@@ -150,11 +145,12 @@ void CQuickmendRun::RunDownload(DownloadAttempt& attempt) {
       fetched = Fetch(packageUrl);
     }
     t_attempt = nullptr;
-    result = fetched ? ATTEMPT_INSTALLED : ATTEMPT_DOWNLOAD_FAILED;
   }
   attempt.succeeded = fetched;
   attempt.finished = true;
-  if (fetched) result = InstallAndStart();
+  if (!attempt.link->Alive()) return;  // the player closed the window: nothing is installed
+  AttemptResult result = ATTEMPT_NO_URL;
+  if (!attempt.url.IsEmpty()) result = fetched ? InstallAndStart() : ATTEMPT_DOWNLOAD_FAILED;
   attempt.link->Post(WM_QM_RESULT, result, 0);
 }
 
