@@ -11,7 +11,6 @@ const UINT kEndDelayMs = 500;  // the started launcher gets under way first
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CQuickmendDlg, CDialog)
-ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
 ON_WM_TIMER()
 ON_BN_CLICKED(IDC_RETRY, &CQuickmendDlg::OnBnClickedRetry)
@@ -128,20 +127,6 @@ LRESULT CQuickmendDlg::OnDestroyDialog(WPARAM, LPARAM) {
   // From here on the threads find no window to post to.
   if (m_link != nullptr) m_link->Detach();
   return Default();
-}
-
-void CQuickmendDlg::OnPaint() {
-  if (!IsIconic()) {
-    Default();
-    return;
-  }
-  CPaintDC dc(this);
-  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
-  CRect client;
-  GetClientRect(&client);
-  int x = (client.Width() - GetSystemMetrics(SM_CXICON) + 1) / 2;
-  int y = (client.Height() - GetSystemMetrics(SM_CYICON) + 1) / 2;
-  dc.DrawIcon(x, y, m_hIcon);
 }
 
 HCURSOR CQuickmendDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

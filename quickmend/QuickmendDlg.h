@@ -19,7 +19,6 @@ class CQuickmendDlg : public CDialog {
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
   void OnOK() override {}  // Enter never ends the updater
-  void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnTimer(UINT_PTR id);
   void OnBnClickedRetry();

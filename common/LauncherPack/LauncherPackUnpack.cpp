@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <clocale>
+#include <cmath>
 #include <new>
 
 #include "LauncherPack.h"
@@ -15,7 +16,7 @@ namespace {
 // The launcher that started the updater may still be ending and hold its file.
 const DWORD kReplaceWaitMs = 3000;
 const DWORD kReplacePollMs = 100;
-const uint32_t kWriteChunk = 1u << 20;
+const uint32_t kBlock = 1u << 20;  // read and written a block at a time
 
 std::atomic<LauncherPackWriteHook>& WriteHook() {
   static std::atomic<LauncherPackWriteHook> hook{nullptr};
@@ -35,7 +36,7 @@ LauncherPackResult ReadPackage(const char* path, std::unique_ptr<uint8_t[]>* dat
     }
     uint64_t done = 0;
     while (done < length) {
-      UINT got = file.Read(data->get() + done, static_cast<UINT>(std::min<uint64_t>(length - done, kWriteChunk)));
+      UINT got = file.Read(data->get() + done, static_cast<UINT>(std::min<uint64_t>(length - done, kBlock)));
       if (got == 0) break;
       done += got;
     }
@@ -61,7 +62,7 @@ bool WriteSideFile(const std::string& side, const uint8_t* data, size_t count) {
   }
   try {
     for (size_t done = 0; done < count;) {
-      uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(count - done, kWriteChunk));
+      uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(count - done, kBlock));
       if (hook != nullptr && hook(side.c_str(), done, chunk))
         throw new CFileException(CFileException::diskFull, ERROR_DISK_FULL, side.c_str());
       file.Write(data + done, chunk);
@@ -114,7 +115,7 @@ LauncherPackResult UnpackLauncherPack(const char* source, const char* dest, std:
   LauncherPackHeader header;
   rc = ReadLauncherPackHeader(package.get(), size, &header);
   if (rc == LAUNCHERPACK_BAD_LENGTH) return rc;
-  if (version != nullptr) *version = LauncherPackVersionText(header.version);
+  if (version != nullptr && std::isfinite(header.version)) *version = LauncherPackVersionText(header.version);
   if (rc != LAUNCHERPACK_OK) return rc;
 
   std::unique_ptr<uint8_t[]> program;

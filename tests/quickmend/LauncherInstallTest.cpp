@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "LauncherInstall.h"
@@ -43,6 +44,23 @@ std::vector<std::string> Texts(const std::string& name) {
        e = e->NextSiblingElement(name.c_str()))
     texts.push_back(e->GetText() ? e->GetText() : "");
   return texts;
+}
+
+// A folder below the working folder whose full path is exactly length
+// characters; empty when it cannot be made.
+std::string FolderOfLength(size_t length) {
+  char cwd[MAX_PATH];
+  size_t base = GetCurrentDirectoryA(MAX_PATH, cwd);
+  std::string relative = "len" + std::to_string(length);
+  testsupport::RemoveTree(relative);
+  while (base + 1 + relative.size() < length) {
+    size_t need = length - base - 1 - relative.size();
+    relative += need == 1 ? std::string("d") : "/" + std::string(std::min<size_t>(need - 1, 40), 'd');
+  }
+  for (size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1))
+    CreateDirectoryA(relative.substr(0, slash).c_str(), nullptr);
+  if (!CreateDirectoryA(relative.c_str(), nullptr)) return "";
+  return relative;
 }
 
 }  // namespace
@@ -99,21 +117,20 @@ TEST(LauncherFolderOk, NeedsTheLauncherInAFolderThatFitsTheBuffer) {
     WriteFileBytes(kLauncherExe, "x");
     EXPECT_TRUE(LauncherFolderOk());
   });
-  // A working folder too long for the 255-byte buffer counts as wrong even
-  // with the launcher inside.
-  char cwd[MAX_PATH];
-  DWORD length = GetCurrentDirectoryA(MAX_PATH, cwd);
-  std::string deep = "folder_deep";
-  while (length + 1 + deep.size() < 250) deep += "/" + std::string(40, 'd');
-  std::string made;
-  for (size_t start = 0; start != std::string::npos;) {
-    size_t slash = deep.find('/', start);
-    made = deep.substr(0, slash);
-    CreateDirectoryA(made.c_str(), nullptr);
-    start = slash == std::string::npos ? slash : slash + 1;
+  // The folder and the launcher's name must fit 255 bytes, the folder alone
+  // the buffer: a folder name the buffer cannot hold is never used cut.
+  const struct {
+    size_t length;
+    bool ok;
+  } cases[] = {{200, true}, {236, true}, {237, false}, {254, false}, {255, false}, {256, false}};
+  for (const auto& c : cases) {
+    std::string folder = FolderOfLength(c.length);
+    ASSERT_FALSE(folder.empty()) << c.length;
+    WriteFileBytes(folder + "/" + kLauncherExe, "x");
+    char previous[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str())) << c.length;
+    EXPECT_EQ(LauncherFolderOk(), c.ok) << c.length;
+    SetCurrentDirectoryA(previous);
   }
-  WriteFileBytes(deep + "/" + kLauncherExe, "x");
-  ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
-  EXPECT_FALSE(LauncherFolderOk());
-  SetCurrentDirectoryA(cwd);
 }
