@@ -70,9 +70,6 @@ class CQuickmendRun {
   // so nothing is torn down under it.
   void Finish(int exitCode);
 
-  int DownloadType() const { return m_type; }
-  int RunningThreads() const { return m_threads.load(); }
-
   // Thread bodies (public for the thread entry points).
   void RunDownload(DownloadAttempt& attempt);
   static void RunProgress(DownloadAttempt& attempt);

@@ -16,7 +16,8 @@
 const size_t kLauncherPackHeaderSize = 13;
 // Bounds on what a downloaded package may declare and hold.
 const uint32_t kMaxLauncherPackUnpacked = 256u << 20;
-const uint64_t kMaxLauncherPackFile = kLauncherPackHeaderSize + kMaxLauncherPackUnpacked + (kMaxLauncherPackUnpacked >> 4);
+const uint64_t kMaxLauncherPackFile =
+    kLauncherPackHeaderSize + kMaxLauncherPackUnpacked + (kMaxLauncherPackUnpacked >> 4);
 
 enum LauncherPackResult {
   LAUNCHERPACK_OK = 0,

@@ -4,14 +4,13 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "LauncherInstall.h"
 #include "support/TestSupport.h"
 #include "tinyxml.h"
 
-using testsupport::FixturePath;
 using testsupport::ReadFileBytes;
 using testsupport::WriteFileBytes;
 
@@ -32,53 +31,44 @@ void InFolder(const std::string& name, Body body) {
   SetCurrentDirectoryA(previous);
 }
 
-std::string Cfg(const char* name) { return ReadFileBytes(FixturePath(std::string("quickmend/updatecfg/") + name + ".xml")); }
-
-// The texts of every child named name under Update.
-std::vector<std::string> Texts(const std::string& name) {
+// The texts of the elements named name under Update.
+std::vector<std::string> Texts(const char* name) {
   TiXmlDocument doc;
   std::vector<std::string> texts;
-  if (!doc.LoadFile(kCfg)) return {"unreadable"};
-  const TiXmlElement* update = doc.FirstChildElement("Update");
-  for (const TiXmlElement* e = update ? update->FirstChildElement(name.c_str()) : nullptr; e != nullptr;
-       e = e->NextSiblingElement(name.c_str()))
+  const TiXmlElement* update = doc.LoadFile(kCfg) ? doc.FirstChildElement("Update") : nullptr;
+  for (const TiXmlElement* e = update ? update->FirstChildElement(name) : nullptr; e; e = e->NextSiblingElement(name))
     texts.push_back(e->GetText() ? e->GetText() : "");
   return texts;
 }
 
-// A folder below the working folder whose full path is exactly length
-// characters; empty when it cannot be made.
-std::string FolderOfLength(size_t length) {
-  char cwd[MAX_PATH];
-  size_t base = GetCurrentDirectoryA(MAX_PATH, cwd);
-  std::string relative = "len" + std::to_string(length);
-  testsupport::RemoveTree(relative);
-  while (base + 1 + relative.size() < length) {
-    size_t need = length - base - 1 - relative.size();
-    relative += need == 1 ? std::string("d") : "/" + std::string(std::min<size_t>(need - 1, 40), 'd');
-  }
-  for (size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1))
-    CreateDirectoryA(relative.substr(0, slash).c_str(), nullptr);
-  if (!CreateDirectoryA(relative.c_str(), nullptr)) return "";
-  return relative;
-}
-
 }  // namespace
 
-TEST(WritePatchVersion, LeavesExactlyOnePatchVerAndTheRest) {
-  const char* cases[] = {"full", "two_patchver"};
-  for (const char* name : cases) {
-    InFolder(std::string("record_") + name, [&] {
-      ASSERT_TRUE(WriteFileBytes(kCfg, Cfg(name)));
+TEST(WritePatchVersion, LeavesExactlyOnePatchVerOrFailsWithTheFileAsItWas) {
+  const struct {
+    const char* cfg;   // fixture, null: no file
+    bool saveBlocked;  // the new file cannot be written beside the old one
+    bool ok;
+  } cases[] = {{"full", false, true},       {"two_patchver", false, true}, {"no_update", false, false},
+               {nullptr, false, false},     {"full", true, false}};
+  int n = 0;
+  for (const auto& c : cases) {
+    InFolder("record" + std::to_string(n++), [&] {
+      std::string before = c.cfg ? ReadFileBytes(testsupport::FixturePath(std::string("quickmend/updatecfg/") + c.cfg + ".xml")) : "";
+      if (c.cfg) WriteFileBytes(kCfg, before);
       SetFileAttributesA(kCfg, FILE_ATTRIBUTE_READONLY);  // made writable first
-      ASSERT_TRUE(WritePatchVersion("1.250")) << name;
-      EXPECT_EQ(Texts("PatchVer"), std::vector<std::string>{"1.250"}) << name;
-      EXPECT_EQ(Texts("Version").size(), 1u) << name;
-      EXPECT_FALSE(testsupport::FileExists(std::string(kCfg) + ".new")) << name;
+      if (c.saveBlocked) CreateDirectoryA((std::string(kCfg) + ".new").c_str(), nullptr);
+      ASSERT_EQ(WritePatchVersion("1.250"), c.ok) << n;
+      if (!c.ok) {
+        EXPECT_EQ(ReadFileBytes(kCfg), before) << n;
+        return;
+      }
+      EXPECT_EQ(Texts("PatchVer"), std::vector<std::string>{"1.250"}) << n;
+      EXPECT_EQ(Texts("Version").size(), 1u) << n;
+      EXPECT_FALSE(testsupport::FileExists(std::string(kCfg) + ".new")) << n;
     });
   }
   InFolder("record_kept", [] {
-    ASSERT_TRUE(WriteFileBytes(kCfg, Cfg("full")));
+    WriteFileBytes(kCfg, ReadFileBytes(testsupport::FixturePath("quickmend/updatecfg/full.xml")));
     ASSERT_TRUE(WritePatchVersion("2.500"));
     EXPECT_EQ(Texts("Version"), std::vector<std::string>{"1.0.0.4"});
     EXPECT_EQ(Texts("ClientVersion"), std::vector<std::string>{"1.0.0.4 测试版"});
@@ -86,51 +76,35 @@ TEST(WritePatchVersion, LeavesExactlyOnePatchVerAndTheRest) {
   });
 }
 
-TEST(WritePatchVersion, FailsWithoutTheFileItsUpdateOrASave) {
-  InFolder("record_missing", [] { EXPECT_FALSE(WritePatchVersion("1.250")); });
-  InFolder("record_no_update", [] {
-    std::string before = Cfg("no_update");
-    ASSERT_TRUE(WriteFileBytes(kCfg, before));
-    EXPECT_FALSE(WritePatchVersion("1.250"));
-    EXPECT_EQ(ReadFileBytes(kCfg), before);
-  });
-  // The new file is written beside the old one; where it cannot be, the
-  // old one stays as it was and the result says so.
-  InFolder("record_unsaved", [] {
-    std::string before = Cfg("full");
-    ASSERT_TRUE(WriteFileBytes(kCfg, before));
-    ASSERT_TRUE(CreateDirectoryA((std::string(kCfg) + ".new").c_str(), nullptr));
-    EXPECT_FALSE(WritePatchVersion("1.250"));
-    EXPECT_EQ(ReadFileBytes(kCfg), before);
-  });
-}
-
 TEST(PackageUrl, LowerCasesSingleByteLettersAndAppendsPak) {
   // 丄 and 乑 are double-byte characters whose second bytes are 'A' and 'Z'.
   EXPECT_EQ(std::string(PackageUrl("HTTP://Host:80/Launcher/丄乑/1.25")), "http://host:80/launcher/丄乑/1.25.pak");
-  EXPECT_EQ(std::string(PackageUrl("")), ".pak");
 }
 
 TEST(LauncherFolderOk, NeedsTheLauncherInAFolderThatFitsTheBuffer) {
   InFolder("folder_without", [] { EXPECT_FALSE(LauncherFolderOk()); });
-  InFolder("folder_with", [] {
-    WriteFileBytes(kLauncherExe, "x");
-    EXPECT_TRUE(LauncherFolderOk());
-  });
-  // The folder and the launcher's name must fit 255 bytes, the folder alone
+  // The folder and "/zarn_launcher.exe" must fit 255 bytes, the folder alone
   // the buffer: a folder name the buffer cannot hold is never used cut.
+  char cwd[MAX_PATH];
+  const size_t base = GetCurrentDirectoryA(MAX_PATH, cwd);
   const struct {
     size_t length;
     bool ok;
   } cases[] = {{200, true}, {236, true}, {237, false}, {254, false}, {255, false}, {256, false}};
   for (const auto& c : cases) {
-    std::string folder = FolderOfLength(c.length);
-    ASSERT_FALSE(folder.empty()) << c.length;
+    // A path of exactly that length: "lenN" then 40-character folders, the last one filling up.
+    std::string folder = "len" + std::to_string(c.length);
+    testsupport::RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    while (base + 1 + folder.size() < c.length) {
+      size_t need = c.length - base - 1 - folder.size();
+      folder += "/" + std::string(need <= 41 ? need - 1 : need == 42 ? 39 : 40, 'd');
+      CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    ASSERT_EQ(base + 1 + folder.size(), c.length);
     WriteFileBytes(folder + "/" + kLauncherExe, "x");
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str())) << c.length;
     EXPECT_EQ(LauncherFolderOk(), c.ok) << c.length;
-    SetCurrentDirectoryA(previous);
+    SetCurrentDirectoryA(cwd);
   }
 }

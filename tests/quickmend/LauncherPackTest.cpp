@@ -123,9 +123,3 @@ TEST(LauncherPack, AFullDiskOrAHeldLauncherLeavesTheOldOne) {
   releaser.join();
   EXPECT_TRUE(ReadFileBytes(late.exe) == ReadFileBytes(Pak("small.bin")));
 }
-
-TEST(LauncherPack, SidePathInsertsNewBeforeTheExtension) {
-  EXPECT_EQ(LauncherPackSidePath("zarn_launcher.exe"), "zarn_launcher_new.exe");
-  EXPECT_EQ(LauncherPackSidePath("a.b/launcher"), "a.b/launcher_new");
-  EXPECT_EQ(LauncherPackSidePath("dir\\x.y.exe"), "dir\\x.y_new.exe");
-}
