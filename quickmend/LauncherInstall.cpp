@@ -55,7 +55,8 @@ bool StartLauncher() {
   PROCESS_INFORMATION info = {};
   char commandLine[] = "1";
   if (!CreateProcessA(kLauncherExe, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "启动%s失败,错误代码%lu", kLauncherExe, GetLastError());
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "启动%s失败,错误代码%lu", kLauncherExe,
+                                       GetLastError());
     return false;
   }
   CloseHandle(info.hThread);

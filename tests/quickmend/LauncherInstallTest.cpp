@@ -48,12 +48,16 @@ TEST(WritePatchVersion, LeavesExactlyOnePatchVerOrFailsWithTheFileAsItWas) {
     const char* cfg;   // fixture, null: no file
     bool saveBlocked;  // the new file cannot be written beside the old one
     bool ok;
-  } cases[] = {{"full", false, true},       {"two_patchver", false, true}, {"no_update", false, false},
-               {nullptr, false, false},     {"full", true, false}};
+  } cases[] = {{"full", false, true},
+               {"two_patchver", false, true},
+               {"no_update", false, false},
+               {nullptr, false, false},
+               {"full", true, false}};
   int n = 0;
   for (const auto& c : cases) {
     InFolder("record" + std::to_string(n++), [&] {
-      std::string before = c.cfg ? ReadFileBytes(testsupport::FixturePath(std::string("quickmend/updatecfg/") + c.cfg + ".xml")) : "";
+      std::string before =
+          c.cfg ? ReadFileBytes(testsupport::FixturePath(std::string("quickmend/updatecfg/") + c.cfg + ".xml")) : "";
       if (c.cfg) WriteFileBytes(kCfg, before);
       SetFileAttributesA(kCfg, FILE_ATTRIBUTE_READONLY);  // made writable first
       if (c.saveBlocked) CreateDirectoryA((std::string(kCfg) + ".new").c_str(), nullptr);
