@@ -13,7 +13,8 @@ bool DownloadServerList(UpdateContext& run);
 void StartVersionUpdate(UpdateContext& run, int32_t bigArea);
 unsigned __stdcall UpdateCheckThread(void* context);
 void RunVersionUpdate(UpdateContext& run);
-// Chosen once per run; a missing address ends the process (text 20).
-std::string GetPatchBaseUrl(UpdateContext& run);
+// Chosen once per run; a missing address ends the process (text 20), and
+// false comes back only where that end is only observed (tests).
+bool GetPatchBaseUrl(UpdateContext& run, std::string* url);
 bool StartGameClient(UpdateContext& run);
 bool StartLauncherSelfUpdate(UpdateContext& run);
