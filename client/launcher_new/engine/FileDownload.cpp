@@ -112,6 +112,7 @@ bool DownloadServerFile(UpdateContext& run, const std::string& url, const std::s
     if (!run.quitting && down != nullptr && FetchOnce(down, address, localPath, 0)) return true;
     if (retries >= maxRetries || run.quitting) {
       run.SetStage(UpdateStage::DownloadFailed);
+      RemovePartialDownloads(localPath);  // nothing resumes them
       return false;
     }
   }
