@@ -204,11 +204,9 @@ unsigned __stdcall UpdateCheckThread(void* context) {
   return 0;
 }
 
-namespace {
-
 // The downloaded pair applied to the client: its loose files and deletes,
 // then its pack entries. PatchTemp is emptied whatever the outcome.
-bool ApplyPatch(UpdateContext& run, bool micro) {
+bool ApplyDownloadedPatch(UpdateContext& run, bool micro) {
   const std::string pack = std::string(kPatchTemp) + "\\Version";
   std::vector<PackClient::FileEntry> list;
   bool ok = PackClient::ApplyTempPack(pack.c_str(), &list);
@@ -224,8 +222,6 @@ bool ApplyPatch(UpdateContext& run, bool micro) {
   PackClient::DeleteFolderTree(kPatchTemp, false);
   return ok;
 }
-
-}  // namespace
 
 void RunVersionUpdate(UpdateContext& run) {
   const LauncherCfg::ServerListTables& tables = run.Tables();
@@ -258,7 +254,7 @@ void RunVersionUpdate(UpdateContext& run) {
       return;
     }
     run.Window().EnableButton(LauncherButton::Exit, false);
-    ok = ApplyPatch(run, micro);
+    ok = ApplyDownloadedPatch(run, micro);
     if (ok) run.Window().EnableButton(LauncherButton::Exit, true);
   }
   ok = ok && FinishVersionStep(run, step.ShowVer, step.Next, tables.newVersion, step.Restart == "TRUE");

@@ -131,7 +131,8 @@ TEST(HttpDownload, FailuresAndRetryCounts) {
       {"redirect loop is capped", Reply("302 Found", "Location: /again\r\n", ""), 3, 11},
       {"header over 64 KiB", "HTTP/1.1 200 OK\r\n" + std::string(70000, 'x') + "\r\n\r\n", 3, 1},
       {"closed before the status", "", 3, 4},
-      {"body cut short every time", Reply("200 OK", "Content-Length: 50\r\n", "abc"), 3, 4},
+      // The first cut is continued for free (the file grew), the same cut again costs the tries.
+      {"body cut short every time", Reply("200 OK", "Content-Length: 50\r\n", "abc"), 3, 5},
   };
   for (const Case& c : cases) {
     Server server([&](const std::string&, int) { return Script{Send(c.answer)}; });

@@ -7,6 +7,8 @@
 #include "EngineRun.h"
 #include "FileDownload.h"
 #include "PingRegistration.h"
+#include "ProcessChecks.h"
+#include "UpdateDriver.h"
 #include "ServerListIni.h"
 #include "UpdateContext.h"
 #include "VersionChain.h"
@@ -236,4 +238,47 @@ TEST(Ping, WithoutTheNetworkEveryRowKeepsItsDefault) {
   EXPECT_EQ(70000 & 0xFFFF, rows[0].areaIndex);
   EXPECT_EQ(10000, rows[0].ping);
   EXPECT_EQ(30000, rows[0].pingport);
+}
+
+TEST(VersionStep, PatchFolderIsEmptiedEvenWhenTheListIsEmpty) {
+  ClientFolder client("EmptyPatch");
+  CreateDirectoryA("LauncherCfg/PatchTemp", nullptr);
+  for (const char* ext : {".pkg", ".pkg1"})
+    ASSERT_TRUE(CopyFileA((UpdateDir() + "/emptypatch/Version" + ext).c_str(),
+                          (std::string("LauncherCfg/PatchTemp/Version") + ext).c_str(), FALSE));
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  PackClient::OpenAllPacks(false, false);
+  EXPECT_TRUE(ApplyDownloadedPatch(run.Context(), false));
+  EXPECT_FALSE(testsupport::FileExists("old.txt"));
+  EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty());
+}
+
+TEST(VersionStep, SelfUpdateAddressThatWouldBeCutFails) {
+  ClientFolder client("LongAddress");
+  client.AddProgram("Quickmend.exe");
+  EngineTestWindow window;
+  window.Configure(client.Settings());
+  UpdateRun run(&window);
+  run.Context().SetRequiredLauncherVersion("13");
+  run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(240, 'a') + "/");
+  EXPECT_FALSE(run.StartLauncherSelfUpdate());
+  run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(200, 'a') + "/");
+  EXPECT_TRUE(run.StartLauncherSelfUpdate());
+  ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));
+}
+
+TEST(ProcessChecks, FreeSpaceOfAFolderTooLongForTheBufferCountsAsEnough) {
+  ClientFolder client("DiskSpace");
+  EXPECT_FALSE(HasEnoughDiskSpace(0xFFFFFFFF, 0x7FFFFFFF));  // more than any disk
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof(current), current);
+  // 256 characters: past the 255-byte buffer, within what a current folder may be.
+  std::string deep = current;
+  while (deep.size() < 256) {
+    deep += "\\" + std::string(std::min<size_t>(100, 256 - deep.size() - 1), 'd');
+    CreateDirectoryA(deep.c_str(), nullptr);
+  }
+  ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
+  EXPECT_TRUE(HasEnoughDiskSpace(0xFFFFFFFF, 0x7FFFFFFF));
 }

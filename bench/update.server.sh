@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# nginx and the update tree for bench_update: start|stop FOLDER (tools/bench calls it around the run).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+if [ "$1" = start ]; then exec python3 "$top/tests/fixtures/update.py" bench "$2"; fi
+exec python3 "$top/tests/fixtures/update.py" stop "$2"
