@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Reference for bench_update, on the same tree and server: curl fetches the
 # two patch pairs, md5sum -c checks their data files, cp copies them (the
-# bytes an apply writes), md5sum -c checks the 1,000 client files.
+# bytes an apply writes), md5sum -c checks the 1,000 client files. The pack
+# store writes each patch twice (unpacked into the patch folder, then merged
+# into the client pack) and syncs both before it swaps them in; the durable
+# apply reference does that much with cp, cat and sync.
 set -euo pipefail
 dir=$1
 port=$(cat "$dir/port")
@@ -23,8 +26,15 @@ for n in $names; do cp "$ref/$n.pkg" "$ref/copy/"; done
 t3=$(now)
 (cd "$dir/client" && md5sum -c --quiet "$dir/checksums.txt")
 t4=$(now)
+mkdir -p "$ref/durable"
+for n in $names; do
+  cp "$ref/$n.pkg" "$ref/durable/$n.unpacked" && sync "$ref/durable/$n.unpacked"
+  cat "$ref/$n.pkg" >>"$ref/durable/client.pkg" && sync "$ref/durable/client.pkg"
+done
+t5=$(now)
 echo "update_download: reference $(ms "$t0" "$t1") ms (curl -o)"
 echo "update_md5: reference $(ms "$t1" "$t2") ms (md5sum -c)"
 echo "update_apply: reference $(ms "$t2" "$t3") ms (cp)"
 echo "update_filecheck: reference $(ms "$t3" "$t4") ms (md5sum -c)"
+echo "update_apply_durable: reference $(ms "$t4" "$t5") ms (cp, cat >> and sync of each)"
 rm -rf "$ref"

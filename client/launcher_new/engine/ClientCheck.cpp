@@ -37,20 +37,22 @@ bool UnpacksOrIsRemoved(const std::string& name) {
   return false;
 }
 
+bool IsBadClientFile(const FileChecksumEntry& entry) {
+  if (!FileExists(entry.name)) return true;
+  return !IsOnDemandPackFile(entry.name) && CMD5Checksum::GetFileMD5(entry.name.c_str()).Str() != entry.md5;
+}
+
 // The names of the checksum list that are missing or differ, in list order.
+// (Hashing on several threads was slower: the reads contend.)
 std::vector<std::string> BadChecksumFiles(UpdateContext& run) {
-  std::vector<std::string> bad;
   const std::vector<FileChecksumEntry>& files = run.Tables().checksums;
+  std::vector<std::string> bad;
   run.clientCheckTotal = static_cast<int32_t>(files.size());
-  int32_t done = 0;
+  run.clientCheckDone = 0;
   for (const FileChecksumEntry& entry : files) {
-    run.clientCheckDone = ++done;
-    if (!PackClient::CheckClientPath(entry.name.c_str())) continue;  // reported, never followed
-    if (!FileExists(entry.name)) {
-      bad.push_back(entry.name);
-    } else if (!IsOnDemandPackFile(entry.name) && CMD5Checksum::GetFileMD5(entry.name.c_str()).Str() != entry.md5) {
-      bad.push_back(entry.name);
-    }
+    ++run.clientCheckDone;
+    // A name outside the client folder is reported and never followed.
+    if (PackClient::CheckClientPath(entry.name.c_str()) && IsBadClientFile(entry)) bad.push_back(entry.name);
   }
   return bad;
 }
