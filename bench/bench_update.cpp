@@ -1,7 +1,7 @@
 // bench_update FOLDER
 // FOLDER holds a running nginx serving the tree of bench/update.server.sh
-// (tests/fixtures/update.py bench): two patch steps of 20 MiB, a client of
-// 1,000 files of 500 KiB and their checksums. Runs both steps as the engine
+// (bench/update_tree.py): two patch steps of 20 MiB, a client of 1,000
+// files of 500 KiB and their checksums. Runs both steps as the engine
 // does (download with the global downloader, MD5 check, apply to the client
 // packs), then the checksum pass over the client, and prints per phase
 //   update_download: ours <ms> ms      update_md5: ours <ms> ms

@@ -28,23 +28,6 @@ struct FileJob {
   UpdateContext* run;
 };
 
-// Every pooled download runs with COM started on its thread.
-class PooledDownLoad {
- public:
-  PooledDownLoad() : m_down(AcquirePooledDownLoad()), m_com(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~PooledDownLoad() {
-    ReleasePooledDownLoad(m_down);
-    if (m_com) CoUninitialize();
-  }
-  PooledDownLoad(const PooledDownLoad&) = delete;
-  PooledDownLoad& operator=(const PooledDownLoad&) = delete;
-  IDownLoad* Get() const { return m_down; }
-
- private:
-  IDownLoad* m_down;
-  bool m_com;
-};
-
 unsigned __stdcall DownloadFileThread(void* arg) {
   FileJob* job = static_cast<FileJob*>(arg);
   PooledDownLoad pooled;
@@ -78,6 +61,13 @@ void WaitForAll(const std::vector<HANDLE>& threads) {
 }
 
 }  // namespace
+
+PooledDownLoad::PooledDownLoad() : m_down(AcquirePooledDownLoad()), m_com(SUCCEEDED(CoInitialize(nullptr))) {}
+
+PooledDownLoad::~PooledDownLoad() {
+  ReleasePooledDownLoad(m_down);
+  if (m_com) CoUninitialize();
+}
 
 std::string LowerAsciiUrl(const std::string& url) {
   CString lower(url.c_str());

@@ -7,6 +7,21 @@
 class UpdateContext;
 class IDownLoad;
 
+// A downloader borrowed from the pool, with COM started on this thread;
+// both are given back on every exit.
+class PooledDownLoad {
+ public:
+  PooledDownLoad();
+  ~PooledDownLoad();
+  PooledDownLoad(const PooledDownLoad&) = delete;
+  PooledDownLoad& operator=(const PooledDownLoad&) = delete;
+  IDownLoad* Get() const { return m_down; }
+
+ private:
+  IDownLoad* m_down;
+  bool m_com;
+};
+
 struct DownloadRecord {
   std::string url;
   std::string localPath;

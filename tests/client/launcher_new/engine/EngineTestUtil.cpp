@@ -18,20 +18,31 @@ namespace enginetest {
 
 namespace {
 
-void CopyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
+// Calls visit(relative path, is a folder) for everything below folder,
+// each folder before what it holds.
+template <typename Visit>
+void Walk(const std::string& folder, const std::string& relative, Visit visit) {
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((from + "/*").c_str(), &fd);
+  HANDLE h = FindFirstFileA((folder + "/" + relative + "*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   do {
     std::string name = fd.cFileName;
     if (name == "." || name == "..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      CopyTree(from + "/" + name, to + "/" + name);
-    else
-      CopyFileA((from + "/" + name).c_str(), (to + "/" + name).c_str(), FALSE);
+    const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    visit(relative + name, isFolder);
+    if (isFolder) Walk(folder, relative + name + "/", visit);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  Walk(from, "", [&](const std::string& path, bool isFolder) {
+    if (isFolder)
+      CreateDirectoryA((to + "/" + path).c_str(), nullptr);
+    else
+      CopyFileA((from + "/" + path).c_str(), (to + "/" + path).c_str(), FALSE);
+  });
 }
 
 std::string ProgramFolder() {
@@ -39,21 +50,6 @@ std::string ProgramFolder() {
   GetModuleFileNameA(nullptr, path, sizeof(path));
   std::string folder = path;
   return folder.substr(0, folder.find_last_of("/\\"));
-}
-
-void ListBelow(const std::string& folder, std::vector<std::string>* out) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((folder + "/*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = fd.cFileName;
-    if (name == "." || name == "..") continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-      ListBelow(folder + "/" + name, out);
-    else
-      out->push_back(folder + "/" + name);
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
 }
 
 }  // namespace
@@ -122,7 +118,9 @@ bool ClientFolder::VictimIntact() const {
 
 std::vector<std::string> ClientFolder::FilesBelow(const std::string& folder) const {
   std::vector<std::string> out;
-  ListBelow(folder, &out);
+  Walk(folder, "", [&out](const std::string& path, bool isFolder) {
+    if (!isFolder) out.push_back(path);
+  });
   return out;
 }
 
