@@ -11,7 +11,6 @@
 #include "common/MicroClient/DownLoadPool.h"
 #include "common/Pack/ApplyPack.h"
 #include "common/Pack/PackClient.h"
-#include "UpdateCfg.h"
 
 const char* const kPatchTemp = "LauncherCfg/PatchTemp";
 
@@ -21,21 +20,9 @@ std::atomic<UpdateContext*> g_active{nullptr};
 
 }  // namespace
 
-namespace {
-LocalVersions FromUpdateCfg(const LauncherCfg::UpdateCfg& cfg) {
-  LocalVersions local;
-  local.version = cfg.version;
-  local.clientVersion = cfg.clientVersion;
-  local.patchVer = cfg.patchVer;
-  local.superVar = cfg.superVar;
-  local.superVar1 = cfg.superVar1;
-  return local;
-}
-}  // namespace
-
 UpdateContext::UpdateContext(IUpdateWindow* window) : m_window(window) {
   // What the window loaded at start-up; a step reloads the file itself.
-  m_local = FromUpdateCfg(LauncherCfg::GetLocalUpdateCfg());
+  TakeUpdateCfg(LauncherCfg::GetLocalUpdateCfg());
   PackClient::PatchFolder() = kPatchTemp;
   PackClient::FillPackPairsA();
   InitDownLoadPool();
@@ -99,9 +86,13 @@ LocalVersions UpdateContext::Local() const {
   return m_local;
 }
 
-void UpdateContext::SetLocal(const LocalVersions& local) {
+void UpdateContext::TakeUpdateCfg(const LauncherCfg::UpdateCfg& cfg) {
   CSALocker hold(&m_lock);
-  m_local = local;
+  m_local.version = cfg.version;
+  m_local.clientVersion = cfg.clientVersion;
+  m_local.patchVer = cfg.patchVer;
+  m_local.superVar = cfg.superVar;
+  m_local.superVar1 = cfg.superVar1;
 }
 
 void UpdateContext::SetLocalVersion(const std::string& version, const std::string& clientVersion) {

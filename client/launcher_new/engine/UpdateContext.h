@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ServerList.h"
+#include "UpdateCfg.h"
 #include "UpdateRun.h"
 #include "common/HttpDownLoad/IDownLoad.h"
 #include "common/Locks.h"
@@ -69,7 +70,7 @@ class UpdateContext {
 
   // ---- strings shared between threads
   LocalVersions Local() const;
-  void SetLocal(const LocalVersions& local);
+  void TakeUpdateCfg(const LauncherCfg::UpdateCfg& cfg);
   void SetLocalVersion(const std::string& version, const std::string& clientVersion);
   std::string RequiredLauncherVersion() const;
   void SetRequiredLauncherVersion(const std::string& version);

@@ -167,14 +167,7 @@ void StartVersionUpdate(UpdateContext& run, int32_t bigArea) {
   }
   PackClient::CreateFolders((std::string(kPatchTemp) + "/").c_str());
   bool loaded = LoadUpdateCfg();
-  LocalVersions fresh = run.Local();
-  const LauncherCfg::UpdateCfg& cfg = LauncherCfg::GetLocalUpdateCfg();
-  fresh.version = cfg.version;
-  fresh.clientVersion = cfg.clientVersion;
-  fresh.patchVer = cfg.patchVer;
-  fresh.superVar = cfg.superVar;
-  fresh.superVar1 = cfg.superVar1;
-  run.SetLocal(fresh);
+  run.TakeUpdateCfg(LauncherCfg::GetLocalUpdateCfg());  // what was read, as a failed load leaves it
   if (loaded) run.StartThread(&UpdateCheckThread, &run);
 }
 
