@@ -1,8 +1,11 @@
 #include "EngineFiles.h"
 
 #include <windows.h>
+#include <process.h>
 
 #include <algorithm>
+
+#include "common/EngineFun/Helper.h"
 
 void HandleCloser::operator()(void* h) const {
   if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
@@ -42,4 +45,23 @@ bool CurrentFolder(std::string* folder) {
   if (n == 0 || n >= sizeof(buffer)) return false;  // n is then the size it would need
   *folder = buffer;
   return true;
+}
+
+bool StartWorker(WorkerProc proc, void* arg, std::vector<ScopedHandle>* threads) {
+  uintptr_t h = _beginthreadex(nullptr, 0, proc, arg, 0, nullptr);
+  if (h == 0) {
+    ENGINE_REPORT("false&&\"启动线程失败\"");
+    return false;
+  }
+  threads->emplace_back(reinterpret_cast<HANDLE>(h));
+  return true;
+}
+
+void WaitForWorkers(const std::vector<ScopedHandle>& threads) {
+  std::vector<HANDLE> handles;
+  for (const ScopedHandle& h : threads) handles.push_back(h.get());
+  for (size_t first = 0; first < handles.size(); first += MAXIMUM_WAIT_OBJECTS) {
+    DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, handles.size() - first));
+    WaitForMultipleObjects(count, &handles[first], TRUE, INFINITE);
+  }
 }

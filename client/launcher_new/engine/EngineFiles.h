@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct HandleCloser {
   void operator()(void* h) const;
@@ -18,3 +19,10 @@ void DeleteFileWritable(const std::string& path);
 bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* bytes);
 // The current folder; false when it does not fit the buffer.
 bool CurrentFolder(std::string* folder);
+
+// Worker threads that a step starts and waits for.
+typedef unsigned(__stdcall* WorkerProc)(void*);
+// False (reported) when the thread cannot be started.
+bool StartWorker(WorkerProc proc, void* arg, std::vector<ScopedHandle>* threads);
+// Until every thread has ended; one wait takes at most 64 handles.
+void WaitForWorkers(const std::vector<ScopedHandle>& threads);

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <process.h>
 #include <wininet.h>
 
 #include <algorithm>
@@ -48,16 +47,9 @@ unsigned __stdcall DownloadFileThread(void* arg) {
     if (FetchOnce(down, url, local, 0)) return 0;
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "%s 下载失败", url.c_str());
   }
+  RemovePartialDownloads(local);
   *job->ok = false;
   return 0;
-}
-
-// Waits for any number of threads; the wait takes at most 64 at a time.
-void WaitForAll(const std::vector<HANDLE>& threads) {
-  for (size_t first = 0; first < threads.size(); first += MAXIMUM_WAIT_OBJECTS) {
-    DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, threads.size() - first));
-    WaitForMultipleObjects(count, &threads[first], TRUE, INFINITE);
-  }
 }
 
 }  // namespace
@@ -118,18 +110,10 @@ bool DownloadFilesParallel(UpdateContext& run, std::vector<DownloadRecord>* reco
     std::string key = PackClient::NormalizePath(record.localPath.c_str()).Str();
     if (seen.insert(key).second) jobs.push_back({record, &ok, &run});
   }
-  std::vector<HANDLE> threads;
-  for (FileJob& job : jobs) {
-    uintptr_t h = _beginthreadex(nullptr, 0, &DownloadFileThread, &job, 0, nullptr);
-    if (h == 0) {
-      ENGINE_REPORT("false&&\"启动线程失败\"");
-      ok = false;  // its file is not fetched
-      continue;
-    }
-    threads.push_back(reinterpret_cast<HANDLE>(h));
-  }
-  WaitForAll(threads);
-  for (HANDLE h : threads) CloseHandle(h);
+  std::vector<ScopedHandle> threads;
+  for (FileJob& job : jobs)
+    if (!StartWorker(&DownloadFileThread, &job, &threads)) ok = false;  // its file is not fetched
+  WaitForWorkers(threads);
   records->clear();
   return ok;
 }

@@ -2,7 +2,6 @@
 // checksum passes moved aside: resources the new index drops or changes
 // leave the pack.
 #include <windows.h>
-#include <process.h>
 
 #include <algorithm>
 #include <atomic>
@@ -78,18 +77,8 @@ void ReconcileOldPacks(UpdateContext& run) {
       if (inMoveList) changed = true;
     }
   }
-  std::vector<HANDLE> threads;
-  for (OldPackJob& job : jobs) {
-    uintptr_t h = _beginthreadex(nullptr, 0, &ReconcileOldPack, &job, 0, nullptr);
-    if (h == 0) {
-      ENGINE_REPORT("false&&\"启动线程失败\"");
-      continue;
-    }
-    threads.push_back(reinterpret_cast<HANDLE>(h));
-  }
-  // At most nine packs: one wait covers them.
-  if (!threads.empty())
-    WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
-  for (HANDLE h : threads) CloseHandle(h);
+  std::vector<ScopedHandle> threads;
+  for (OldPackJob& job : jobs) StartWorker(&ReconcileOldPack, &job, &threads);
+  WaitForWorkers(threads);
   run.packsChanged = changed.load();
 }

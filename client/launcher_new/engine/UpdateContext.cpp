@@ -1,10 +1,9 @@
 #include "UpdateContext.h"
 
 #include <windows.h>
-#include <process.h>
 
-#include <algorithm>
 
+#include "EngineFiles.h"
 #include "common/EngineFun/Helper.h"
 #include "common/EngineFun/ReportSink.h"
 #include "common/HttpDownLoad/HttpConfig.h"
@@ -225,26 +224,23 @@ void UpdateContext::CancelDownload() {
 }
 
 bool UpdateContext::StartThread(ThreadProc proc, void* arg) {
-  uintptr_t h = _beginthreadex(nullptr, 0, proc, arg, 0, nullptr);
-  if (h == 0) {
-    ENGINE_REPORT("false&&\"启动线程失败\"");
-    return false;
-  }
+  std::vector<ScopedHandle> started;
+  if (!StartWorker(proc, arg, &started)) return false;
   CSALocker hold(&m_lock);
-  m_threads.push_back(reinterpret_cast<void*>(h));
+  m_threads.push_back(std::move(started.front()));
   return true;
 }
 
 void UpdateContext::WaitForThreads() {
   for (;;) {
-    std::vector<void*> threads;
+    std::vector<ScopedHandle> threads;
     {
       CSALocker hold(&m_lock);
       threads.swap(m_threads);
     }
     if (threads.empty()) return;
-    for (void* h : threads) {
-      HANDLE handle = static_cast<HANDLE>(h);
+    for (const ScopedHandle& thread : threads) {
+      HANDLE handle = thread.get();
       // A worker may be waiting in SendMessage for this very thread.
       while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG msg;
@@ -253,7 +249,6 @@ void UpdateContext::WaitForThreads() {
           DispatchMessageA(&msg);
         }
       }
-      CloseHandle(handle);
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineFiles.h"
 #include "ServerList.h"
 #include "UpdateCfg.h"
 #include "UpdateRun.h"
@@ -134,5 +135,5 @@ class UpdateContext {
   std::atomic<int> m_downloadType{1};
   DownloaderSettings m_downSettings;
 
-  std::vector<void*> m_threads;  // thread handles, closed by WaitForThreads
+  std::vector<ScopedHandle> m_threads;  // the run's threads not yet waited for
 };
