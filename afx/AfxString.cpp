@@ -160,9 +160,21 @@ void CString::ReleaseBuffer(int newLength) {
 }
 
 bool CString::LoadString(unsigned id) {
-  char buffer[4096];
-  int n = ::LoadStringA(GetModuleHandleA(nullptr), id, buffer, sizeof(buffer));
+  // Read from the string table directly (kernel32 only): 16 counted UTF-16
+  // strings a block, block id / 16 + 1.
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA((id >> 4) + 1), MAKEINTRESOURCEA(6));
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const WCHAR* p = loaded ? static_cast<const WCHAR*>(LockResource(loaded)) : nullptr;
+  if (p == nullptr) return false;
+  const WCHAR* end = p + SizeofResource(module, found) / sizeof(WCHAR);
+  for (unsigned i = 0; i < (id & 15) && p < end; ++i) p += 1 + *p;
+  if (p >= end || *p == 0 || *p > end - p - 1) return false;
+  int length = *p++;
+  int n = WideCharToMultiByte(CP_ACP, 0, p, length, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return false;
-  m_s.assign(buffer, static_cast<size_t>(n));
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, p, length, &text[0], n, nullptr, nullptr);
+  m_s = text;
   return true;
 }
