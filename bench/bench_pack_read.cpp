@@ -96,8 +96,9 @@ double ReadRate(const std::string& dir, int count) {
   std::vector<uint8_t> buffer(kFileSize + 1);
   double start = Now();
   for (int i = 0; i < count; ++i) {
-    const PackEntry* e = m.FindEntry(("data/bench/" + std::to_string(i) + ".bin").c_str());
-    if (e == nullptr || !m.ReadEntryData(e, buffer.data(), true)) return -1;
+    PackEntry e;
+    if (!m.FindEntry(("data/bench/" + std::to_string(i) + ".bin").c_str(), &e) || !m.ReadEntryData(&e, buffer.data(), true))
+      return -1;
   }
   return count * (kFileSize / 1048576.0) / (Now() - start);
 }

@@ -36,30 +36,32 @@ CMD5Checksum::CMD5Checksum() {
   m_state[3] = 0x10325476;
 }
 
+// Each round as a loop of 16 that the compiler unrolls: the shifts and the
+// index become constants and the four-way register shuffle disappears.
+#define MD5_ROUND(first, f, g)                                              \
+  _Pragma("GCC unroll 16") for (int i = first; i < first + 16; ++i) {      \
+    uint32_t sum = a + (f) + kSine[i] + x[(g) & 15];                        \
+    a = d;                                                                  \
+    d = c;                                                                  \
+    c = b;                                                                  \
+    b = b + Rotl(sum, kShift[i]);                                           \
+  }
+
 void CMD5Checksum::Transform(const uint8_t block[64]) {
   uint32_t x[16];
-  for (int i = 0; i < 16; ++i)
-    x[i] = uint32_t(block[i * 4]) | uint32_t(block[i * 4 + 1]) << 8 | uint32_t(block[i * 4 + 2]) << 16 |
-           uint32_t(block[i * 4 + 3]) << 24;
+  memcpy(x, block, sizeof(x));  // little-endian words, as on every target
   uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t f;
-    int g;
-    if (i < 16) { f = (b & c) | (~b & d); g = i; }
-    else if (i < 32) { f = (d & b) | (~d & c); g = (5 * i + 1) & 15; }
-    else if (i < 48) { f = b ^ c ^ d; g = (3 * i + 5) & 15; }
-    else { f = c ^ (b | ~d); g = (7 * i) & 15; }
-    uint32_t t = d;
-    d = c;
-    c = b;
-    b = b + Rotl(a + f + kSine[i] + x[g], kShift[i]);
-    a = t;
-  }
+  MD5_ROUND(0, d ^ (b & (c ^ d)), i)
+  MD5_ROUND(16, c ^ (d & (b ^ c)), 5 * i + 1)
+  MD5_ROUND(32, b ^ c ^ d, 3 * i + 5)
+  MD5_ROUND(48, c ^ (b | ~d), 7 * i)
   m_state[0] += a;
   m_state[1] += b;
   m_state[2] += c;
   m_state[3] += d;
 }
+
+#undef MD5_ROUND
 
 void CMD5Checksum::Update(const uint8_t* input, uint32_t length) {
   uint32_t index = (m_count[0] >> 3) & 0x3F;

@@ -258,14 +258,14 @@ int CHttpDownload::ReadBody(uint32_t& start) {
         CloseConnection();
         return kReqCancelled;
       }
-      if (wait == kSockWaitTimeout) start = m_nCallerStart + static_cast<uint32_t>(file.Length());
-      // Tried again for free only when the next request continues a file
-      // that grew; a body that gets nowhere uses a try.
-      bool continues = wait == kSockWaitTimeout || (start == 0 && m_nCallerEnd == 0 && !m_bForce);
+      // Whatever ended the body (a time-out or a close), the next request
+      // asks for what follows the bytes already held. It is free when the
+      // file grew; a body that gets nowhere uses a try.
       uint64_t length = file.Length();
+      start = m_nCallerStart + static_cast<uint32_t>(length);
       file.Close();
       CloseConnection();
-      if (!continues || length <= m_nResumeMark) return kReqRetry;
+      if (length <= m_nResumeMark) return kReqRetry;
       m_nResumeMark = length;
       return kReqResume;
     }

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +32,17 @@ struct MicroDownloadItem {
   CFilePackIndexMgr* owner = nullptr;
 };
 
+// Locks of one manager, always taken in this order, never the reverse:
+//  1. the manager's own section (the CSemiAutoIntLock base): one changing
+//     operation at a time (open, close, save, compaction, loading the micro
+//     index, accepting a downloaded resource);
+//  2. m_stateLock, a reader/writer lock over everything the operations
+//     share: the data handle, the header flags, every index and map. Lookups
+//     and reads hold it shared for their whole use and hand out copies;
+//     changes hold it exclusive only to swap prepared state in.
+// A thread holds at most one hold of m_stateLock (it is not recursive) and
+// takes no other lock under it, so public members never call each other
+// while holding it; the *Locked helpers expect the caller's hold.
 class CFilePackIndexMgr : public CSemiAutoIntLock {
  public:
   CFilePackIndexMgr();
@@ -42,7 +52,8 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   void CloseFiles();
   bool IsOpen();
 
-  // Handle mode: lite index and a Win32 handle; else full index and a stream.
+  // Handle mode: the lite index; else the full index. The data file is read
+  // through one handle at explicit offsets either way.
   bool OpenPack(const char* indexPath, const char* dataPath, bool handleMode);
   bool LoadIndexFile(const char* path, bool creationForbidden, std::string* image);
   bool CreateEmptyIndex(int kind, const char* path);  // 0 empty index, 1 empty file
@@ -50,12 +61,18 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   // True only when all count bytes were read; dest is zero-filled first.
   bool ReadAt(uint8_t* dest, uint64_t offset, uint32_t count);
 
-  const PackEntry* FindEntry(const char* key);
+  // A copy of the full index's entry (handle-mode packs have none).
+  bool FindEntry(const char* key, PackEntry* entry);
   bool HasFile(const char* key);
   // Buffers: size bytes when unpacking, else packedSize (LZMA) or size.
   bool ReadEntryData(const PackEntry* entry, uint8_t* buffer, bool unpack);
   bool UnpackEntry(const PackEntry* entry, uint8_t* buffer);
   bool ExtractFile(const char* key, const char* localPath);
+
+  // Copies for walks over a pack: every key (lite index in handle mode),
+  // every record (built from the lite index in handle mode).
+  std::vector<std::string> Keys();
+  std::vector<PackIndexRecord> Records();
 
   // Deleting and saving: marks, then one SaveChanges. Both old files stay
   // as they were whenever SaveChanges or CompactPack returns false.
@@ -75,6 +92,10 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool OpenMicroIndex(const char* path);
   bool FindMicroEntry(const char* name, MicroIndexRecord* record);
   bool GetMicroLocalPath(const char* name, std::string* address);
+  // Micro-index keys that the pack does not hold yet, in the index's order;
+  // filter (may be null) keeps only the keys it accepts.
+  std::vector<std::string> MissingMicroKeys(bool (*filter)(const std::string& key) = nullptr);
+  size_t MicroRecordCount();
   // Checks a downloaded file against the micro index and parks it as a
   // .pkg3 record; false (and the file deleted) when it is refused.
   bool AddDownloadedResource(const char* name, const char* downloadedPath);
@@ -90,7 +111,7 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   static bool MergePack(PackProgressCallback progress, const char* sourceIndex, const char* sourceData,
                         const char* destIndex, const char* destData, bool destMicroMode);
 
-  const char* PackName() const { return m_packName; }
+  std::string PackName();
   bool HandleMode() const { return m_handleMode; }
   bool MaskWholeData() const { return m_maskWholeData; }
   bool IsLzma() const { return m_lzma; }
@@ -102,24 +123,57 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   void SetMicroMode(bool on) { m_microMode = on; }
   int PackNumber() const { return m_packNumber; }
   void SetPackNumber(int number) { m_packNumber = number; }
-  const std::string& DownloadBase() const { return m_downloadBase; }
+  std::string DownloadBase();
 
  private:
-  bool ParseMainIndex(const std::string& image);
-  bool ReadStored(const PackEntry& entry, uint8_t* buffer);
-  bool AllocateScratch();
-  // Reserved word, flags and largest sizes; the scratch buffer follows them.
-  bool TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest);
+  friend bool ReadFileFromGlobalPack(CFilePackIndexMgr*, uint8_t*, const PackEntry*);
+  friend bool FindFileInGlobalPack(const char*, PackEntry*);
+
+  // Under the caller's hold of m_stateLock (shared unless said otherwise).
+  bool IsOpenLocked() const { return m_dataHandle != INVALID_HANDLE_VALUE; }
+  bool ReadAtLocked(uint8_t* dest, uint64_t offset, uint32_t count);
+  // The entry's stored bytes lie inside the data file as it is now.
+  bool StoredRangeInData(const PackEntry& entry);
+  bool UnpackEntryLocked(const PackEntry& entry, uint8_t* buffer);
+  bool ReadStoredLocked(const PackEntry& entry, uint8_t* buffer);
+  bool ReadDownloadedFileLocked(const PackEntry& entry, uint8_t* buffer, bool* known);
+  bool LookupLiteLocked(const std::string& key, PackEntry* entry) const;
+  void ResetLocked(bool handleMode);         // exclusive
+  void PublishDownloadsLocked();             // exclusive
+  std::unordered_map<std::string, PackIndexRecord> FullFromLiteLocked() const;
+  void InstallFullLocked(std::unordered_map<std::string, PackIndexRecord> full);  // exclusive
+
+  bool ParseMainIndex(const std::string& image, bool handleMode, std::unordered_map<std::string, PackIndexRecord>* full,
+                      std::unordered_map<std::string, PackEntry>* lite, PackIndexHeader* header,
+                      uint32_t* largestPacked, uint32_t* largest);
+  HANDLE OpenDataHandle(const char* dataPath);
+  void TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest);
   bool ParseMicroIndex(const std::string& image);
-  bool IsDownloadKey(const std::string& key);
   void FinishCompaction(bool ok, LONG target);
 
- public:
-  // Fields in the order the rest of the pack code expects them.
+  void LockShared() { AcquireSRWLockShared(&m_stateLock); }
+  void UnlockShared() { ReleaseSRWLockShared(&m_stateLock); }
+  void LockExclusive() { AcquireSRWLockExclusive(&m_stateLock); }
+  void UnlockExclusive() { ReleaseSRWLockExclusive(&m_stateLock); }
+  struct SharedHold {
+    explicit SharedHold(CFilePackIndexMgr* m) : m(m) { m->LockShared(); }
+    ~SharedHold() { m->UnlockShared(); }
+    CFilePackIndexMgr* m;
+  };
+  struct ExclusiveHold {
+    explicit ExclusiveHold(CFilePackIndexMgr* m) : m(m) { m->LockExclusive(); }
+    ~ExclusiveHold() { m->UnlockExclusive(); }
+    CFilePackIndexMgr* m;
+  };
+
+ private:
+  // Fields in the order the pack code expects them; everything
+  // below m_stateLock is guarded by it, except the pending deletions, which
+  // only the changing operations touch (under the manager's own section).
   volatile LONG m_entryCount;
   uint32_t m_totalCount;
   uint32_t m_reserved;
-  CDualLock* m_dualLock;  // first section guards index lookups against publishing
+  SRWLOCK m_stateLock;
   char m_packName[255];
   volatile LONG m_compactProgress;
   bool m_handleMode;
@@ -133,21 +187,15 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   // Micro client resources.
   std::unordered_map<std::string, MicroIndexRecord> m_microIndex;
   std::unordered_map<std::string, PackEntry> m_knownResources;
-  CRITICAL_SECTION m_knownLock;
   std::unordered_map<std::string, PackEntry> m_pendingDownloads;
-  CRITICAL_SECTION m_pendingLock;
+  volatile LONG m_pendingCount;  // lets lookups skip publishing when nothing waits
   // Keys received from downloads: their offsets are the server's, so they
   // stay out of every written index until a merge puts them in the pack.
-  std::unordered_set<std::string> m_downloadKeys;  // under m_knownLock
+  std::unordered_set<std::string> m_downloadKeys;
   std::map<uint32_t, std::string> m_downloadedFiles;
-  // A slim reader/writer lock: readers on several threads share it and each
-  // releases its own hold, which a critical section cannot do across threads.
-  SRWLOCK m_downloadedLock;
-  CSemiAutoIntLock m_resourceLock;
 
-  std::ifstream m_dataStream;
+  // Read at explicit offsets only: no shared file position.
   HANDLE m_dataHandle;
-  std::unique_ptr<uint8_t[]> m_packedScratch;
   std::string m_downloadBase;
   bool m_microMode;
   int m_packNumber;
@@ -164,7 +212,8 @@ CFilePackIndexMgr* ClientPackManager(int packNumber);
 // Data/004: the pack the XML loader reads through.
 CFilePackIndexMgr* GlobalPackManager();
 
-const PackEntry* FindFileInGlobalPack(const char* key);
+// A copy of the GlobalPackManager's lite entry (downloads published first).
+bool FindFileInGlobalPack(const char* key, PackEntry* entry);
 bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
 
 // Offset, type code, name and size are passed through; the address comes

@@ -29,15 +29,16 @@ bool CFilePackIndexMgr::ParseMicroIndex(const std::string& image) {
     return false;
   }
   // Bytes already in the pack would be misread under other flags.
-  if (IsOpen() && (!m_liteIndex.empty() || !m_fullIndex.empty()) &&
+  ExclusiveHold hold(this);
+  if (IsOpenLocked() && (!m_liteIndex.empty() || !m_fullIndex.empty()) &&
       (m_lzma != (header.lzma != 0) || (!m_lzma && m_maskWholeData != (header.maskWholeData != 0)))) {
     ENGINE_REPORT("false&&\"数据有问题\"");
     return false;
   }
-  CSALocker hold(this);  // readers use the scratch buffer
   m_microIndex.swap(micro);
   m_entryCount = static_cast<LONG>(header.count);
-  return TakeHeader(header, largestPacked, largest);
+  TakeHeader(header, largestPacked, largest);
+  return true;
 }
 
 bool CFilePackIndexMgr::OpenMicroIndex(const char* path) {
@@ -46,6 +47,7 @@ bool CFilePackIndexMgr::OpenMicroIndex(const char* path) {
     ENGINE_REPORT("false&&\"文件数据为空或不存在\"");
     return false;
   }
+  CSALocker operation(this);
   const uint32_t totalBefore = m_totalCount;
   bool ok = ParseMicroIndex(image);
   m_totalCount = totalBefore;
@@ -57,10 +59,28 @@ bool CFilePackIndexMgr::FindMicroEntry(const char* name, MicroIndexRecord* recor
     ENGINE_REPORT("false&&\"文件名为空\"");
     return false;
   }
-  auto found = m_microIndex.find(NormalizeKey(name));
+  const std::string key = NormalizeKey(name);
+  SharedHold hold(this);
+  auto found = m_microIndex.find(key);
   if (found == m_microIndex.end()) return false;
   *record = found->second;
   return true;
+}
+
+std::vector<std::string> CFilePackIndexMgr::MissingMicroKeys(bool (*filter)(const std::string& key)) {
+  std::vector<std::string> missing;
+  if (m_microMode && m_pendingCount != 0) PublishDownloads();
+  SharedHold hold(this);
+  for (const auto& item : m_microIndex) {
+    const bool held = m_handleMode ? m_liteIndex.count(item.first) != 0 : m_fullIndex.count(item.first) != 0;
+    if (!held && (filter == nullptr || filter(item.first))) missing.push_back(item.first);
+  }
+  return missing;
+}
+
+size_t CFilePackIndexMgr::MicroRecordCount() {
+  SharedHold hold(this);
+  return m_microIndex.size();
 }
 
 bool CFilePackIndexMgr::GetMicroLocalPath(const char* name, std::string* address) {
@@ -68,7 +88,9 @@ bool CFilePackIndexMgr::GetMicroLocalPath(const char* name, std::string* address
     ENGINE_REPORT("false&&\"指针为空\"");
     return false;
   }
-  auto found = m_microIndex.find(NormalizeKey(name));
+  const std::string key = NormalizeKey(name);
+  SharedHold hold(this);
+  auto found = m_microIndex.find(key);
   if (found == m_microIndex.end()) {
     ENGINE_REPORT("false&&\"没有数据\"");
     return false;
@@ -104,25 +126,32 @@ bool CFilePackIndexMgr::ReadResourceRecord(const char* path, MicroIndexRecord* r
          DecodeResourceRecord(reinterpret_cast<const uint8_t*>(file.data()), file.size(), record);
 }
 
+// Accepting is serialised per pack by the manager's own section; the state
+// lock is held only to read the listing and to publish the result.
 bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* downloadedPath) {
-  CSALocker hold(&m_resourceLock);
   if (name == nullptr || downloadedPath == nullptr) return false;
+  CSALocker operation(this);
   const std::string key = NormalizeKey(name), local = NormalizeKey(downloadedPath);
   auto refuse = [&]() {
     ::DeleteFileA(downloadedPath);  // fetched again next time
     return false;
   };
+  MicroIndexRecord listed = {};
+  bool lzma = false;
+  std::string packName;
   {
-    CSectionHold known(&m_knownLock);
+    SharedHold hold(this);
     if (m_knownResources.count(key) != 0) return refuse();
+    auto micro = m_microIndex.find(key);
+    if (micro == m_microIndex.end()) {
+      ENGINE_REPORT("false&&\"文件不存在\"");
+      return refuse();
+    }
+    listed = micro->second;
+    lzma = m_lzma;
+    packName = m_packName;
   }
-  auto micro = m_microIndex.find(key);
-  if (micro == m_microIndex.end()) {
-    ENGINE_REPORT("false&&\"文件不存在\"");
-    return refuse();
-  }
-  const MicroIndexRecord& listed = micro->second;
-  const uint32_t expected = StoredLength(listed.record.entry, m_lzma);
+  const uint32_t expected = StoredLength(listed.record.entry, lzma);
   std::string bytes;
   if (expected == 0 || !ReadWholeFile(downloadedPath, &bytes, true, expected)) return refuse();
   const uint32_t crc = Crypto::CCRC32().Calc(reinterpret_cast<const uint8_t*>(bytes.data()), expected);
@@ -134,7 +163,7 @@ bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* down
   MicroIndexRecord parked = {};
   parked.record.entry.offset = listed.record.entry.offset;
   parked.record.entry.size = listed.record.entry.size;
-  if (m_lzma) {
+  if (lzma) {
     parked.record.entry.packedSize = listed.record.entry.packedSize;
     memcpy(parked.record.entry.props, listed.record.entry.props, sizeof(parked.record.entry.props));
   }
@@ -142,31 +171,32 @@ bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* down
   parked.crc = crc;
   if (ENGINE_STRNCPY(parked.fileName, sizeof(parked.fileName), downloadedPath) == nullptr) return refuse();
 
-  // The record is complete on disk before anything in memory points at it.
+  // The record is complete on disk before anything in memory points at it,
+  // and it gets its .pkg3 name only then: a merge on another thread never
+  // finds it half written.
   uint8_t encoded[kResourceRecordFileSize];
   EncodeResourceRecord(parked, encoded);
-  std::string recordPath;
+  std::string partPath;
   PackOutFile out;
   // Named pack name, "/", a unique number, ".pkg3".
-  if (!CreateUniqueFile(std::string(m_packName) + "/", ".pkg3", &recordPath, &out)) return refuse();
-  bool written = out.Write(encoded, sizeof(encoded)) && out.Flush();
+  if (!CreateUniqueFile(packName + "/", ".pkg3.part", &partPath, &out)) return refuse();
+  // Not forced to the disk: a record lost or torn by a crash fails its CRC
+  // or is missing, and the resource is simply fetched again.
+  bool written = out.Write(encoded, sizeof(encoded));
   written = out.Close() && written;
-  if (!written) {
+  const std::string recordPath = partPath.substr(0, partPath.size() - 5);
+  if (!written || !MoveFileExA(partPath.c_str(), recordPath.c_str(), 0)) {
     ENGINE_REPORT("false&&\"文件指针或文件内容为空\"");
-    ::DeleteFileA(recordPath.c_str());
+    ::DeleteFileA(partPath.c_str());
     return refuse();
   }
 
-  AcquireSRWLockExclusive(&m_downloadedLock);
+  ExclusiveHold hold(this);
   m_downloadedFiles.emplace(parked.record.entry.offset, local);
-  ReleaseSRWLockExclusive(&m_downloadedLock);
-  {
-    CSectionHold known(&m_knownLock);
-    m_knownResources[key] = parked.record.entry;
-    m_downloadKeys.insert(key);
-  }
-  CSectionHold pending(&m_pendingLock);
+  m_knownResources[key] = parked.record.entry;
+  m_downloadKeys.insert(key);
   m_pendingDownloads[key] = parked.record.entry;
+  InterlockedExchange(&m_pendingCount, static_cast<LONG>(m_pendingDownloads.size()));
   return true;
 }
 

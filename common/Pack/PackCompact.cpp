@@ -17,19 +17,35 @@ void CFilePackIndexMgr::FinishCompaction(bool ok, LONG target) {
   InterlockedExchange(&m_compactProgress, end > target ? end : target);
 }
 
+// Readers go on during the copy (it reads at explicit offsets under short
+// shared holds); they wait only while the new files are swapped in.
 bool CFilePackIndexMgr::CompactPack() {
+  CSALocker operation(this);
   const LONG target = m_entryCount > static_cast<LONG>(m_totalCount) ? m_entryCount : static_cast<LONG>(m_totalCount);
-  if (!IsOpen()) {
+  std::unordered_map<std::string, PackIndexRecord> records;
+  std::string data, freshData, index, freshIndex;
+  bool lzma = false, maskWhole = false;
+  try {
+    SharedHold hold(this);
+    if (IsOpenLocked()) {
+      records = m_handleMode ? FullFromLiteLocked() : m_fullIndex;
+      lzma = m_lzma;
+      maskWhole = m_maskWholeData;
+      data = PackPath(m_packName, ".pkg");
+      freshData = NewDataName(m_packName);
+      index = PackPath(m_packName, ".pkg1");
+      freshIndex = NewIndexName(m_packName);
+    }
+  } catch (const std::bad_alloc&) {
+    ENGINE_REPORT("false&&\"内存不足\"");
+  }
+  if (data.empty()) {
     FinishCompaction(false, target);
     return false;
   }
   InterlockedExchange(&m_compactProgress, 0);
-  m_reserved = 0;
-  BuildFullIndexFromLite();
-  const std::string data = PackPath(m_packName, ".pkg"), freshData = NewDataName(m_packName);
-  const std::string index = PackPath(m_packName, ".pkg1"), freshIndex = NewIndexName(m_packName);
 
-  std::vector<PackIndexRecord> written;
+  std::unordered_map<std::string, PackIndexRecord> written;
   std::string image;
   PackOutFile out;
   SetFileAttributesA(freshData.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -38,25 +54,26 @@ bool CFilePackIndexMgr::CompactPack() {
   uint64_t running = 0;
   std::vector<uint8_t> scratch;
   try {
-    if (ok) written.reserve(m_fullIndex.size());
-    for (auto it = m_fullIndex.begin(); ok && it != m_fullIndex.end(); ++it) {
-      const uint32_t length = StoredLength(it->second.entry, m_lzma);
+    if (ok) {
+      written.reserve(records.size());
+      PackIndexHeader header = {static_cast<uint32_t>(records.size()), 0, static_cast<uint8_t>(maskWhole),
+                                static_cast<uint8_t>(lzma)};
+      image.reserve(sizeof(header) + records.size() * sizeof(PackIndexRecord));
+      WriteIndexHeader(header, &image);
+    }
+    for (auto it = records.begin(); ok && it != records.end(); ++it) {
+      const uint32_t length = StoredLength(it->second.entry, lzma);
       if (EndsPastPackLimit(running, length) ||
           !CopyStoredBytes(*this, it->second.entry.offset, length, &out, &scratch)) {
         ok = false;
         break;
       }
-      written.push_back(it->second);
-      written.back().entry.offset = static_cast<uint32_t>(running);
+      PackIndexRecord record = it->second;
+      record.entry.offset = static_cast<uint32_t>(running);
+      AppendMaskedRecord(image, &record, sizeof(record));
+      written.emplace(it->first, record);
       running += length;
       InterlockedIncrement(&m_compactProgress);
-    }
-    if (ok) {
-      PackIndexHeader header = {static_cast<uint32_t>(written.size()), 0, static_cast<uint8_t>(m_maskWholeData),
-                                static_cast<uint8_t>(m_lzma)};
-      image.reserve(sizeof(header) + written.size() * sizeof(PackIndexRecord));
-      WriteIndexHeader(header, &image);
-      for (const PackIndexRecord& record : written) AppendMaskedRecord(image, &record, sizeof(record));
     }
   } catch (const std::bad_alloc&) {
     ENGINE_REPORT("false&&\"内存不足\"");
@@ -67,30 +84,27 @@ bool CFilePackIndexMgr::CompactPack() {
   ok = out.Close() && ok;
   ok = ok && WriteIndexFile(freshIndex.c_str(), image);
   if (ok) {
+    ExclusiveHold hold(this);
     // Our own read handle would block replacing the data file.
-    CloseFiles();
+    if (m_dataHandle != INVALID_HANDLE_VALUE) CloseHandle(m_dataHandle);
+    m_dataHandle = INVALID_HANDLE_VALUE;
     ok = ReplaceFiles({{freshData, data}, {freshIndex, index}});
     if (!ok) EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+    m_dataHandle = OpenDataHandle(data.c_str());
+    if (ok) {
+      m_entryCount = static_cast<LONG>(written.size());
+      m_totalCount = static_cast<uint32_t>(written.size());
+      m_reserved = 0;
+      InstallFullLocked(std::move(written));
+    }
+    ok = ok && m_dataHandle != INVALID_HANDLE_VALUE;
   }
   if (!ok) {
     ::DeleteFileA(freshData.c_str());
     ::DeleteFileA(freshIndex.c_str());
-    if (m_handleMode) m_fullIndex.clear();
-    if (!IsOpen()) OpenDataFile(data.c_str());
-    FinishCompaction(false, target);
-    return false;
   }
-  {
-    CSectionHold lookups(&m_dualLock->first);
-    m_fullIndex.clear();
-    for (const PackIndexRecord& record : written) m_fullIndex.emplace(record.name, record);
-  }
-  BuildLiteIndexFromFull();
-  if (m_handleMode) m_fullIndex.clear();
-  m_entryCount = static_cast<LONG>(written.size());
-  m_totalCount = static_cast<uint32_t>(written.size());
-  FinishCompaction(true, target);
-  return OpenDataFile(data.c_str());
+  FinishCompaction(ok, target);
+  return ok;
 }
 
 }  // namespace FilePack

@@ -50,63 +50,40 @@ CFilePackIndexMgr::CFilePackIndexMgr()
     : m_entryCount(0),
       m_totalCount(0),
       m_reserved(0),
-      m_dualLock(CDualLock::Create()),
       m_packName(),
       m_compactProgress(0),
       m_handleMode(false),
       m_maskWholeData(false),
       m_lzma(false),
       m_largestPackedSize(0),
+      m_pendingCount(0),
       m_dataHandle(INVALID_HANDLE_VALUE),
       m_downloadBase(GetMicroClientBaseAddress()),
       m_microMode(false),
       m_packNumber(9),
       m_largestSize(0) {
-  InitializeCriticalSectionAndSpinCount(&m_knownLock, 4000);
-  InitializeCriticalSectionAndSpinCount(&m_pendingLock, 4000);
-  InitializeSRWLock(&m_downloadedLock);
-  if (m_dualLock == nullptr) ENGINE_REPORT("false&&\"内存不足\"");
+  InitializeSRWLock(&m_stateLock);
 }
 
-CFilePackIndexMgr::~CFilePackIndexMgr() {
-  Close(false);
-  DeleteCriticalSection(&m_knownLock);
-  DeleteCriticalSection(&m_pendingLock);
-  CDualLock::Destroy(m_dualLock);
-}
+CFilePackIndexMgr::~CFilePackIndexMgr() { Close(false); }
 
 void CFilePackIndexMgr::CloseFiles() {
-  if (m_dataStream.is_open()) m_dataStream.close();
-  m_dataStream.clear();
-  if (m_dataHandle != INVALID_HANDLE_VALUE) {
-    CloseHandle(m_dataHandle);
-    m_dataHandle = INVALID_HANDLE_VALUE;
-  }
+  ExclusiveHold hold(this);
+  if (m_dataHandle != INVALID_HANDLE_VALUE) CloseHandle(m_dataHandle);
+  m_dataHandle = INVALID_HANDLE_VALUE;
 }
 
-void CFilePackIndexMgr::Close(bool handleMode) {
-  CSALocker hold(this);
-  CloseFiles();
-  {
-    // Lookups on other threads hold this section; never swap maps under them.
-    CSectionHold lookups(&m_dualLock->first);
-    m_fullIndex.clear();
-    m_liteIndex.clear();
-    m_microIndex.clear();
-    m_pendingDeletions.clear();
-    {
-      CSectionHold known(&m_knownLock);
-      m_knownResources.clear();
-      m_downloadKeys.clear();
-    }
-    {
-      CSectionHold pending(&m_pendingLock);
-      m_pendingDownloads.clear();
-    }
-    AcquireSRWLockExclusive(&m_downloadedLock);
-    m_downloadedFiles.clear();
-    ReleaseSRWLockExclusive(&m_downloadedLock);
-  }
+void CFilePackIndexMgr::ResetLocked(bool handleMode) {
+  if (m_dataHandle != INVALID_HANDLE_VALUE) CloseHandle(m_dataHandle);
+  m_dataHandle = INVALID_HANDLE_VALUE;
+  m_fullIndex.clear();
+  m_liteIndex.clear();
+  m_microIndex.clear();
+  m_knownResources.clear();
+  m_downloadKeys.clear();
+  m_pendingDownloads.clear();
+  InterlockedExchange(&m_pendingCount, 0);
+  m_downloadedFiles.clear();
   m_downloadBase = GetMicroClientBaseAddress();
   m_entryCount = 0;
   m_totalCount = 0;
@@ -116,35 +93,57 @@ void CFilePackIndexMgr::Close(bool handleMode) {
   m_maskWholeData = false;
   m_lzma = false;
   memset(m_packName, 0, sizeof(m_packName));
-  m_packedScratch.reset();
   m_handleMode = handleMode;
 }
 
+void CFilePackIndexMgr::Close(bool handleMode) {
+  CSALocker operation(this);
+  m_pendingDeletions.clear();
+  ExclusiveHold hold(this);
+  ResetLocked(handleMode);
+}
+
 bool CFilePackIndexMgr::IsOpen() {
-  return m_handleMode ? m_dataHandle != INVALID_HANDLE_VALUE : m_dataStream.is_open();
+  SharedHold hold(this);
+  return IsOpenLocked();
+}
+
+std::string CFilePackIndexMgr::PackName() {
+  SharedHold hold(this);
+  return m_packName;
+}
+
+std::string CFilePackIndexMgr::DownloadBase() {
+  SharedHold hold(this);
+  return m_downloadBase;
+}
+
+void CFilePackIndexMgr::PublishDownloadsLocked() {
+  for (auto& item : m_pendingDownloads) m_liteIndex[item.first] = item.second;
+  m_pendingDownloads.clear();
+  InterlockedExchange(&m_pendingCount, 0);
 }
 
 void CFilePackIndexMgr::PublishDownloads() {
-  CSectionHold lookups(&m_dualLock->first);
-  CSectionHold pending(&m_pendingLock);
-  for (auto& item : m_pendingDownloads) m_liteIndex[item.first] = item.second;
-  m_pendingDownloads.clear();
+  ExclusiveHold hold(this);
+  PublishDownloadsLocked();
 }
 
-bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buffer) {
-  if (entry == nullptr || buffer == nullptr) {
-    ENGINE_REPORT("false&&\"文件数据为空或pPackInfo为空\"");
-    return false;
-  }
-  std::string path;
-  AcquireSRWLockShared(&m_downloadedLock);
-  auto found = m_downloadedFiles.find(entry->offset);
-  if (found != m_downloadedFiles.end()) path = found->second;
-  ReleaseSRWLockShared(&m_downloadedLock);
-  if (path.empty()) return false;
+bool CFilePackIndexMgr::LookupLiteLocked(const std::string& key, PackEntry* entry) const {
+  auto found = m_liteIndex.find(key);
+  if (found == m_liteIndex.end()) return false;
+  if (entry != nullptr) *entry = found->second;
+  return true;
+}
 
-  const uint32_t expected = StoredLength(*entry, m_lzma);
-  if (entry->size == 0 || expected == 0) {
+bool CFilePackIndexMgr::ReadDownloadedFileLocked(const PackEntry& entry, uint8_t* buffer, bool* known) {
+  auto found = m_downloadedFiles.find(entry.offset);
+  if (known != nullptr) *known = found != m_downloadedFiles.end();
+  if (found == m_downloadedFiles.end()) return false;
+  const std::string& path = found->second;
+
+  const uint32_t expected = StoredLength(entry, m_lzma);
+  if (entry.size == 0 || expected == 0) {
     ENGINE_REPORT("false&&\"包长度为0\"");
     return false;
   }
@@ -152,6 +151,7 @@ bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buff
     ENGINE_REPORT("false&&\"文件不存在\"");
     return false;
   }
+  // Sized by the file itself: the length check refuses any other length.
   std::string data;
   if (!ReadWholeFile(path.c_str(), &data, true, expected)) {
     ENGINE_REPORT("false&&\"子文件长度和压缩长度不匹配\"");
@@ -161,9 +161,18 @@ bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buff
     memcpy(buffer, data.data(), expected);
     return true;
   }
-  if (UnpackEntryBytes(*entry, reinterpret_cast<const uint8_t*>(data.data()), buffer)) return true;
+  if (UnpackEntryBytes(entry, reinterpret_cast<const uint8_t*>(data.data()), buffer)) return true;
   ENGINE_REPORT("false&&\"解压缩失败\"");
   return false;
+}
+
+bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buffer) {
+  if (entry == nullptr || buffer == nullptr) {
+    ENGINE_REPORT("false&&\"文件数据为空或pPackInfo为空\"");
+    return false;
+  }
+  SharedHold hold(this);
+  return ReadDownloadedFileLocked(*entry, buffer, nullptr);
 }
 
 }  // namespace FilePack

@@ -82,113 +82,121 @@ bool CFilePackIndexMgr::LoadIndexFile(const char* path, bool creationForbidden, 
   return false;
 }
 
-bool CFilePackIndexMgr::ParseMainIndex(const std::string& image) {
-  std::unordered_map<std::string, PackIndexRecord> full;
-  std::unordered_map<std::string, PackEntry> lite, known;
-  uint32_t largestPacked = 0, largest = 0;
-  PackIndexHeader header = {};
-  bool handleMode = m_handleMode, micro = m_microMode;
+bool CFilePackIndexMgr::ParseMainIndex(const std::string& image, bool handleMode,
+                                       std::unordered_map<std::string, PackIndexRecord>* full,
+                                       std::unordered_map<std::string, PackEntry>* lite, PackIndexHeader* header,
+                                       uint32_t* largestPacked, uint32_t* largest) {
   try {
     const size_t expected = image.size() / sizeof(PackIndexRecord);
     if (handleMode)
-      lite.reserve(expected);
+      lite->reserve(expected);
     else
-      full.reserve(expected);
-    if (micro) known.reserve(expected);
-    bool parsed = ParsePackIndexImage(
-        reinterpret_cast<const uint8_t*>(image.data()), image.size(), &header, [&](const PackIndexRecord& record) {
-          if (record.entry.packedSize > largestPacked) largestPacked = record.entry.packedSize;
-          if (record.entry.size > largest) largest = record.entry.size;
+      full->reserve(expected);
+    return ParsePackIndexImage(
+        reinterpret_cast<const uint8_t*>(image.data()), image.size(), header, [&](const PackIndexRecord& record) {
+          if (record.entry.packedSize > *largestPacked) *largestPacked = record.entry.packedSize;
+          if (record.entry.size > *largest) *largest = record.entry.size;
           if (handleMode)
-            lite[record.name] = record.entry;
+            (*lite)[record.name] = record.entry;
           else
-            full[record.name] = record;
-          if (micro) known[record.name] = record.entry;
+            (*full)[record.name] = record;
           return true;
         });
-    if (!parsed) return false;
   } catch (const std::bad_alloc&) {
     ENGINE_REPORT("false&&\"内存不足\"");
     return false;
   }
-  {
-    CSectionHold lookups(&m_dualLock->first);
-    m_fullIndex.swap(full);
-    m_liteIndex.swap(lite);
-  }
-  {
-    CSectionHold hold(&m_knownLock);
-    m_knownResources.swap(known);
-  }
-  m_entryCount = static_cast<LONG>(handleMode ? m_liteIndex.size() : m_fullIndex.size());
-  m_totalCount = header.count;
-  return TakeHeader(header, largestPacked, largest);
 }
 
-bool CFilePackIndexMgr::TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest) {
+// No buffer is sized here: reads allocate what each entry needs once its
+// bytes are known to lie inside the data file.
+void CFilePackIndexMgr::TakeHeader(const PackIndexHeader& header, uint32_t largestPacked, uint32_t largest) {
   m_reserved = header.reserved;
   m_maskWholeData = header.maskWholeData != 0;
   m_lzma = header.lzma != 0;
   m_largestPackedSize = largestPacked;
   m_largestSize = largest;
-  return !m_lzma || AllocateScratch();
 }
 
-bool CFilePackIndexMgr::AllocateScratch() {
-  m_packedScratch.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_largestPackedSize) + 1]());
-  if (m_packedScratch == nullptr) ENGINE_REPORT("false&&\"内存不足\"");
-  return m_packedScratch != nullptr;
-}
-
-bool CFilePackIndexMgr::OpenDataFile(const char* dataPath) {
+HANDLE CFilePackIndexMgr::OpenDataHandle(const char* dataPath) {
   if (dataPath == nullptr) {
     ENGINE_REPORT("false&&\"文件名为空\"");
-    return false;
+    return INVALID_HANDLE_VALUE;
   }
-  CloseFiles();
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (m_handleMode) {
-      m_dataHandle = CreateFileA(dataPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_RANDOM_ACCESS | FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (m_dataHandle != INVALID_HANDLE_VALUE) return true;
-      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
-    } else {
-      m_dataStream.clear();
-      m_dataStream.open(dataPath, std::ios::in | std::ios::binary);
-      if (m_dataStream.is_open()) return true;
-    }
+    HANDLE h = CreateFileA(dataPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return h;
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
     if (!m_microMode || attempt == 1 || !CreateEmptyIndex(1, dataPath)) break;
   }
   ENGINE_REPORT("false&&\"文件打开失败\"");
-  return false;
+  return INVALID_HANDLE_VALUE;
 }
 
+bool CFilePackIndexMgr::OpenDataFile(const char* dataPath) {
+  HANDLE h = OpenDataHandle(dataPath);
+  ExclusiveHold hold(this);
+  if (m_dataHandle != INVALID_HANDLE_VALUE) CloseHandle(m_dataHandle);
+  m_dataHandle = h;
+  return h != INVALID_HANDLE_VALUE;
+}
+
+// Everything is read and parsed aside; readers on other threads see the old
+// pack or the new one, never a half-open one.
 bool CFilePackIndexMgr::OpenPack(const char* indexPath, const char* dataPath, bool handleMode) {
   if (indexPath == nullptr) return false;
-  CSALocker hold(this);
+  CSALocker operation(this);
+  m_pendingDeletions.clear();
+  {
+    ExclusiveHold hold(this);
+    ResetLocked(handleMode);
+  }
   SetPackLocale("Chinese-simplified");
-  Close(handleMode);
   std::string image;
   if (!LoadIndexFile(indexPath, false, &image) || image.empty()) {
     ENGINE_REPORT("false&&\"文件数据为空或不存在\"");
     return false;
   }
-  std::string name = PackNameOfIndexPath(indexPath);
-  if (ENGINE_STRNCPY(m_packName, sizeof(m_packName), name.c_str()) == nullptr) {
-    Close(handleMode);
-    return false;
-  }
-  m_downloadBase = NormalizeKey((m_downloadBase + m_packName).c_str());
-  if (m_microMode) CreateDirectoryA(m_packName, nullptr);
+  char packName[sizeof(m_packName)] = {};
+  if (ENGINE_STRNCPY(packName, sizeof(packName), PackNameOfIndexPath(indexPath).c_str()) == nullptr) return false;
+  if (m_microMode) CreateDirectoryA(packName, nullptr);
 
+  std::unordered_map<std::string, PackIndexRecord> full;
+  std::unordered_map<std::string, PackEntry> lite;
+  PackIndexHeader header = {};
+  uint32_t largestPacked = 0, largest = 0;
   SetPackLocale("C");
-  bool parsed = ParseMainIndex(image);
+  bool parsed = ParseMainIndex(image, handleMode, &full, &lite, &header, &largestPacked, &largest);
   image.clear();
   SetPackLocale("Chinese-simplified");
-  if (!parsed || !OpenDataFile(dataPath)) {
-    Close(handleMode);
-    return false;
+  if (!parsed) return false;
+  HANDLE data = OpenDataHandle(dataPath);
+  if (data == INVALID_HANDLE_VALUE) return false;
+
+  std::unordered_map<std::string, PackEntry> known;
+  if (m_microMode) {
+    try {
+      if (handleMode)
+        known = lite;
+      else
+        for (auto& item : full) known.emplace(item.first, item.second.entry);
+    } catch (const std::bad_alloc&) {
+      ENGINE_REPORT("false&&\"内存不足\"");
+      CloseHandle(data);
+      return false;
+    }
   }
+  ExclusiveHold hold(this);
+  memcpy(m_packName, packName, sizeof(m_packName));
+  m_downloadBase = NormalizeKey((m_downloadBase + m_packName).c_str());
+  m_fullIndex.swap(full);
+  m_liteIndex.swap(lite);
+  m_knownResources.swap(known);
+  m_entryCount = static_cast<LONG>(handleMode ? m_liteIndex.size() : m_fullIndex.size());
+  m_totalCount = header.count;
+  TakeHeader(header, largestPacked, largest);
+  m_dataHandle = data;
   return true;
 }
 

@@ -1,4 +1,6 @@
-// Lookup, reading an entry's bytes and extracting a file to disk.
+// Lookup, reading an entry's bytes and extracting a file to disk. Reads go
+// to explicit offsets of the one data handle, so any number of threads read
+// side by side under the shared state hold.
 #include <cstring>
 #include <new>
 
@@ -19,115 +21,154 @@ bool SaneEntry(const PackEntry* entry) {
   return false;
 }
 
+std::unique_ptr<uint8_t[]> AllocateBytes(size_t count) {
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[count + 1]);
+  if (bytes == nullptr) ENGINE_REPORT("false&&\"内存不足\"");
+  return bytes;
+}
+
 }  // namespace
 
-bool CFilePackIndexMgr::ReadAt(uint8_t* dest, uint64_t offset, uint32_t count) {
+bool CFilePackIndexMgr::ReadAtLocked(uint8_t* dest, uint64_t offset, uint32_t count) {
   if (dest == nullptr) {
     ENGINE_REPORT("false&&\"输入的内存块不存在\"");
     return false;
   }
   memset(dest, 0, count);
   if (count == 0) return true;
-  if (m_handleMode) {
-    LARGE_INTEGER to, at;
-    to.QuadPart = static_cast<LONGLONG>(offset);
-    if (!SetFilePointerEx(m_dataHandle, to, &at, FILE_BEGIN) || at.QuadPart != to.QuadPart) {
-      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (!ReadFile(m_dataHandle, dest, count, &got, &at)) {
+    const DWORD code = GetLastError();
+    if (code != ERROR_HANDLE_EOF) {
+      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(code));
       return false;
     }
-    DWORD got = 0;
-    if (!ReadFile(m_dataHandle, dest, count, &got, nullptr)) {
-      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
-      return false;
-    }
-    if (got != count) {
-      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "调用ReadFile代码编号:%d",
-                                         static_cast<int>(GetLastError()));
-      memset(dest, 0, count);
-      return false;
-    }
-    return true;
   }
-  m_dataStream.clear();
-  m_dataStream.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-  m_dataStream.read(reinterpret_cast<char*>(dest), count);
-  bool ok = m_dataStream.good() && static_cast<uint64_t>(m_dataStream.gcount()) == count;
-  m_dataStream.clear();
-  if (!ok) {
-    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "调用ReadFile代码编号:%d", 0);
+  if (got != count) {
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "调用ReadFile代码编号:%d",
+                                       static_cast<int>(GetLastError()));
     memset(dest, 0, count);
+    return false;
   }
-  return ok;
+  return true;
 }
 
-const PackEntry* CFilePackIndexMgr::FindEntry(const char* key) {
-  if (key == nullptr || !IsOpen()) return nullptr;
+bool CFilePackIndexMgr::ReadAt(uint8_t* dest, uint64_t offset, uint32_t count) {
+  SharedHold hold(this);
+  return ReadAtLocked(dest, offset, count);
+}
+
+// An index may claim any size; nothing is allocated for bytes that the data
+// file cannot hold. The file may grow meanwhile (merges append), never shrink
+// under an index that names its bytes.
+bool CFilePackIndexMgr::StoredRangeInData(const PackEntry& entry) {
+  LARGE_INTEGER length = {};
+  const uint64_t end = static_cast<uint64_t>(entry.offset) + StoredLength(entry, m_lzma);
+  if (GetFileSizeEx(m_dataHandle, &length) && end <= static_cast<uint64_t>(length.QuadPart)) return true;
+  ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
+  return false;
+}
+
+bool CFilePackIndexMgr::FindEntry(const char* key, PackEntry* entry) {
+  if (key == nullptr || entry == nullptr) return false;
   std::string name = NormalizeKey(key);
-  CSectionHold lookups(&m_dualLock->first);
+  SharedHold hold(this);
+  if (!IsOpenLocked()) return false;
   auto found = m_fullIndex.find(name);
-  return found == m_fullIndex.end() ? nullptr : &found->second.entry;
+  if (found == m_fullIndex.end()) return false;
+  *entry = found->second.entry;
+  return true;
 }
 
 bool CFilePackIndexMgr::HasFile(const char* key) {
   if (key == nullptr) return false;
   std::string name = NormalizeKey(key);
-  if (m_handleMode && m_microMode) PublishDownloads();
-  CSectionHold lookups(&m_dualLock->first);
+  if (m_microMode && m_pendingCount != 0) PublishDownloads();
+  SharedHold hold(this);
   return m_handleMode ? m_liteIndex.count(name) != 0 : m_fullIndex.count(name) != 0;
 }
 
-bool CFilePackIndexMgr::UnpackEntry(const PackEntry* entry, uint8_t* buffer) {
-  if (m_packedScratch == nullptr || buffer == nullptr || entry == nullptr) {
-    ENGINE_REPORT("false&&\"指针为空\"");
-    return false;
+std::vector<std::string> CFilePackIndexMgr::Keys() {
+  std::vector<std::string> keys;
+  SharedHold hold(this);
+  if (!IsOpenLocked()) return keys;
+  if (m_handleMode) {
+    keys.reserve(m_liteIndex.size());
+    for (const auto& item : m_liteIndex) keys.push_back(item.first);
+  } else {
+    keys.reserve(m_fullIndex.size());
+    for (const auto& item : m_fullIndex) keys.push_back(item.first);
   }
-  if (!SaneEntry(entry)) return false;
-  if (entry->packedSize > m_largestPackedSize) {
+  return keys;
+}
+
+std::vector<PackIndexRecord> CFilePackIndexMgr::Records() {
+  std::vector<PackIndexRecord> records;
+  SharedHold hold(this);
+  if (m_handleMode) {
+    for (auto& item : FullFromLiteLocked()) records.push_back(item.second);
+  } else {
+    records.reserve(m_fullIndex.size());
+    for (const auto& item : m_fullIndex) records.push_back(item.second);
+  }
+  return records;
+}
+
+bool CFilePackIndexMgr::UnpackEntryLocked(const PackEntry& entry, uint8_t* buffer) {
+  if (!SaneEntry(&entry)) return false;
+  if (entry.packedSize > m_largestPackedSize) {
     ENGINE_REPORT("false&&\"长度太小，请检查\"");
     return false;
   }
-  if (entry->size == 0) return true;
-  if (!ReadAt(m_packedScratch.get(), entry->offset, entry->packedSize)) return false;
-  if (UnpackEntryBytes(*entry, m_packedScratch.get(), buffer)) return true;
+  if (entry.size == 0) return true;
+  if (!StoredRangeInData(entry)) return false;
+  std::unique_ptr<uint8_t[]> packed = AllocateBytes(entry.packedSize);
+  if (packed == nullptr || !ReadAtLocked(packed.get(), entry.offset, entry.packedSize)) return false;
+  if (UnpackEntryBytes(entry, packed.get(), buffer)) return true;
   ENGINE_REPORT("false&&\"解压缩失败\"");
   return false;
 }
 
-bool CFilePackIndexMgr::ReadStored(const PackEntry& entry, uint8_t* buffer) {
-  if (!ReadAt(buffer, entry.offset, entry.size)) return false;
+bool CFilePackIndexMgr::UnpackEntry(const PackEntry* entry, uint8_t* buffer) {
+  if (buffer == nullptr || entry == nullptr) {
+    ENGINE_REPORT("false&&\"指针为空\"");
+    return false;
+  }
+  SharedHold hold(this);
+  return IsOpenLocked() && UnpackEntryLocked(*entry, buffer);
+}
+
+bool CFilePackIndexMgr::ReadStoredLocked(const PackEntry& entry, uint8_t* buffer) {
+  if (!ReadAtLocked(buffer, entry.offset, entry.size)) return false;
   MaskStoredBytes(buffer, entry.size, 0, entry.size, m_maskWholeData);
   return true;
 }
 
 bool CFilePackIndexMgr::ReadEntryData(const PackEntry* entry, uint8_t* buffer, bool unpack) {
-  CSALocker hold(this);
-  if (entry == nullptr || !IsOpen() || buffer == nullptr || !SaneEntry(entry)) return false;
-  if (m_lzma) return unpack ? UnpackEntry(entry, buffer) : ReadAt(buffer, entry->offset, entry->packedSize);
-  return ReadStored(*entry, buffer);
+  if (entry == nullptr || buffer == nullptr || !SaneEntry(entry)) return false;
+  SharedHold hold(this);
+  if (!IsOpenLocked()) return false;
+  if (m_lzma) return unpack ? UnpackEntryLocked(*entry, buffer) : ReadAtLocked(buffer, entry->offset, entry->packedSize);
+  return ReadStoredLocked(*entry, buffer);
 }
 
 bool CFilePackIndexMgr::ExtractFile(const char* key, const char* localPath) {
-  CSALocker hold(this);
-  if (key == nullptr || localPath == nullptr || !IsOpen()) return false;
-  PackEntry entry;
-  {
-    std::string name = NormalizeKey(key);
-    CSectionHold lookups(&m_dualLock->first);
-    auto found = m_fullIndex.find(name);
-    if (found == m_fullIndex.end()) return false;
-    entry = found->second.entry;
-  }
-  if (!SaneEntry(&entry)) return false;
-  std::string target = NormalizeKey(localPath);
+  if (key == nullptr || localPath == nullptr) return false;
+  const std::string name = NormalizeKey(key), target = NormalizeKey(localPath);
+  SharedHold hold(this);
+  if (!IsOpenLocked()) return false;
+  auto found = m_fullIndex.find(name);
+  if (found == m_fullIndex.end()) return false;
+  const PackEntry entry = found->second.entry;
+  if (!SaneEntry(&entry) || !StoredRangeInData(entry)) return false;
 
   std::unique_ptr<uint8_t[]> buffer;
   if (m_lzma) {
-    buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(entry.size) + 1]);
-    if (buffer == nullptr) {
-      ENGINE_REPORT("false&&\"内存不足\"");
-      return false;
-    }
-    if (!UnpackEntry(&entry, buffer.get())) return false;
+    buffer = AllocateBytes(entry.size);
+    if (buffer == nullptr || !UnpackEntryLocked(entry, buffer.get())) return false;
   }
 
   // Written beside the target and moved over it only when complete.
@@ -141,12 +182,11 @@ bool CFilePackIndexMgr::ExtractFile(const char* key, const char* localPath) {
   if (m_lzma) {
     ok = out.Write(buffer.get(), entry.size);
   } else {
-    const uint32_t chunkMax = entry.size < kExtractChunk ? entry.size : kExtractChunk;
-    buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(chunkMax) + 1]);
+    buffer = AllocateBytes(entry.size < kExtractChunk ? entry.size : kExtractChunk);
     ok = buffer != nullptr;
     for (uint32_t done = 0; ok && done < entry.size;) {
       uint32_t chunk = entry.size - done < kExtractChunk ? entry.size - done : kExtractChunk;
-      ok = ReadAt(buffer.get(), static_cast<uint64_t>(entry.offset) + done, chunk);
+      ok = ReadAtLocked(buffer.get(), static_cast<uint64_t>(entry.offset) + done, chunk);
       if (ok) {
         MaskStoredBytes(buffer.get(), chunk, done, entry.size, m_maskWholeData);
         ok = out.Write(buffer.get(), chunk);
@@ -162,31 +202,34 @@ bool CFilePackIndexMgr::ExtractFile(const char* key, const char* localPath) {
   return ok;
 }
 
-const PackEntry* FindFileInGlobalPack(const char* key) {
+bool FindFileInGlobalPack(const char* key, PackEntry* entry) {
   CFilePackIndexMgr* manager = GlobalPackManager();
-  if (key == nullptr || !manager->IsOpen()) return nullptr;
+  if (key == nullptr || entry == nullptr) return false;
   std::string name = NormalizeKey(key);
-  if (manager->MicroMode()) manager->PublishDownloads();
-  CSectionHold lookups(&manager->m_dualLock->first);
-  auto found = manager->m_liteIndex.find(name);
-  return found == manager->m_liteIndex.end() ? nullptr : &found->second;
+  if (manager->MicroMode() && manager->m_pendingCount != 0) manager->PublishDownloads();
+  CFilePackIndexMgr::SharedHold hold(manager);
+  return manager->IsOpenLocked() && manager->LookupLiteLocked(name, entry);
 }
 
 bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry) {
-  if (manager == nullptr) return false;
-  CSALocker hold(manager);
-  if (entry == nullptr || !manager->IsOpen() || buffer == nullptr || !SaneEntry(entry)) return false;
-  bool downloaded = manager->MicroMode() && manager->ReadDownloadedFile(entry, buffer);
-  if (manager->IsLzma()) {
+  if (manager == nullptr || entry == nullptr || buffer == nullptr || !SaneEntry(entry)) return false;
+  CFilePackIndexMgr::SharedHold hold(manager);
+  if (!manager->IsOpenLocked()) return false;
+  // A received resource's offset is the server's: its downloaded file is
+  // its only source until a merge and reopen put it in the data file.
+  bool received = false;
+  bool downloaded = manager->m_microMode && manager->ReadDownloadedFileLocked(*entry, buffer, &received);
+  if (!downloaded && received) return false;
+  if (manager->m_lzma) {
     if (downloaded) return true;
     if (entry->size == 0 || entry->packedSize == 0) {
       ENGINE_REPORT("false&&\"包长度为0\"");
       return false;
     }
-    return manager->UnpackEntry(entry, buffer);
+    return manager->UnpackEntryLocked(*entry, buffer);
   }
-  if (!downloaded && !manager->ReadAt(buffer, entry->offset, entry->size)) return false;
-  MaskStoredBytes(buffer, entry->size, 0, entry->size, manager->MaskWholeData());
+  if (!downloaded && !manager->ReadAtLocked(buffer, entry->offset, entry->size)) return false;
+  MaskStoredBytes(buffer, entry->size, 0, entry->size, manager->m_maskWholeData);
   return true;
 }
 

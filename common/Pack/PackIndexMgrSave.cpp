@@ -54,46 +54,44 @@ bool CopyStoredBytes(CFilePackIndexMgr& from, uint32_t offset, uint32_t length, 
 
 bool CFilePackIndexMgr::DeleteFile(const char* key) {
   if (key == nullptr || !IsOpen()) return false;
+  CSALocker operation(this);
   return m_pendingDeletions.emplace(NormalizeKey(key), std::string()).second;
 }
 
-bool CFilePackIndexMgr::IsDownloadKey(const std::string& key) {
-  CSectionHold hold(&m_knownLock);
-  return m_downloadKeys.count(key) != 0;
+// Received resources stay out: their offsets are not this data file's.
+std::unordered_map<std::string, PackIndexRecord> CFilePackIndexMgr::FullFromLiteLocked() const {
+  std::unordered_map<std::string, PackIndexRecord> full;
+  full.reserve(m_liteIndex.size());
+  for (auto& item : m_liteIndex) {
+    if (m_downloadKeys.count(item.first) != 0) continue;
+    PackIndexRecord record = {};
+    record.entry = item.second;
+    ENGINE_STRNCPY(record.name, sizeof(record.name), item.first.c_str());
+    full.emplace(item.first, record);
+  }
+  return full;
 }
 
 void CFilePackIndexMgr::BuildFullIndexFromLite() {
   if (!m_handleMode) return;
-  std::unordered_map<std::string, PackIndexRecord> full;
-  {
-    CSectionHold lookups(&m_dualLock->first);
-    full.reserve(m_liteIndex.size());
-    for (auto& item : m_liteIndex) {
-      if (IsDownloadKey(item.first)) continue;
-      PackIndexRecord record = {};
-      record.entry = item.second;
-      ENGINE_STRNCPY(record.name, sizeof(record.name), item.first.c_str());
-      full.emplace(item.first, record);
-    }
-  }
-  m_fullIndex.swap(full);
+  ExclusiveHold hold(this);
+  m_fullIndex = FullFromLiteLocked();
 }
 
-void CFilePackIndexMgr::BuildLiteIndexFromFull() {
+// The full index becomes the lite one (handle mode), keeping received
+// resources visible; the full index itself is dropped in handle mode.
+void CFilePackIndexMgr::InstallFullLocked(std::unordered_map<std::string, PackIndexRecord> full) {
+  m_fullIndex.swap(full);
   if (!m_handleMode) return;
   std::unordered_map<std::string, PackEntry> lite;
-  lite.reserve(m_fullIndex.size());
+  lite.reserve(m_fullIndex.size() + m_downloadKeys.size());
   for (auto& item : m_fullIndex) lite.emplace(item.first, item.second.entry);
-  CSectionHold lookups(&m_dualLock->first);
-  CSectionHold known(&m_knownLock);
-  // Received resources are not in the full index; they stay visible.
   for (const std::string& key : m_downloadKeys) {
     auto found = m_liteIndex.find(key);
     if (found != m_liteIndex.end()) lite[key] = found->second;
   }
   if (m_microMode) {
-    std::unordered_map<std::string, PackEntry> knownNow;
-    for (auto& item : lite) knownNow.emplace(item.first, item.second);
+    std::unordered_map<std::string, PackEntry> knownNow(lite.begin(), lite.end());
     for (const std::string& key : m_downloadKeys) {
       auto found = m_knownResources.find(key);
       if (found != m_knownResources.end()) knownNow[key] = found->second;
@@ -101,6 +99,15 @@ void CFilePackIndexMgr::BuildLiteIndexFromFull() {
     m_knownResources.swap(knownNow);
   }
   m_liteIndex.swap(lite);
+  m_fullIndex.clear();
+}
+
+void CFilePackIndexMgr::BuildLiteIndexFromFull() {
+  if (!m_handleMode) return;
+  ExclusiveHold hold(this);
+  std::unordered_map<std::string, PackIndexRecord> full;
+  full.swap(m_fullIndex);
+  InstallFullLocked(std::move(full));
 }
 
 void CFilePackIndexMgr::WriteIndexHeader(const PackIndexHeader& header, std::string* image) {
@@ -110,6 +117,7 @@ void CFilePackIndexMgr::WriteIndexHeader(const PackIndexHeader& header, std::str
   }
   if (image->size() < sizeof(header)) image->resize(sizeof(header));
   memcpy(&(*image)[0], &header, sizeof(header));
+  ExclusiveHold hold(this);
   m_maskWholeData = header.maskWholeData != 0;
   m_lzma = header.lzma != 0;
 }
@@ -160,39 +168,37 @@ bool CFilePackIndexMgr::SwapIndexFiles(const char* targetPath, const char* newPa
 }
 
 bool CFilePackIndexMgr::SaveChanges() {
-  if (!IsOpen()) return false;
-  BuildFullIndexFromLite();
-  std::string image;
-  PackIndexHeader header = {0, 0, static_cast<uint8_t>(m_maskWholeData), static_cast<uint8_t>(m_lzma)};
-  for (auto& item : m_fullIndex)
-    if (m_pendingDeletions.count(item.first) == 0) ++header.count;
+  CSALocker operation(this);
+  std::unordered_map<std::string, PackIndexRecord> kept;
+  PackIndexHeader header = {};
+  std::string image, index, fresh;
   bool ok = true;
   try {
-    image.reserve(sizeof(header) + static_cast<size_t>(header.count) * sizeof(PackIndexRecord));
-    WriteIndexHeader(header, &image);
-    for (auto& item : m_fullIndex)
-      if (m_pendingDeletions.count(item.first) == 0) AppendMaskedRecord(image, &item.second, sizeof(PackIndexRecord));
+    SharedHold hold(this);
+    if (!IsOpenLocked()) return false;
+    kept = m_handleMode ? FullFromLiteLocked() : m_fullIndex;
+    for (auto& mark : m_pendingDeletions) kept.erase(mark.first);
+    header = {static_cast<uint32_t>(kept.size()), 0, static_cast<uint8_t>(m_maskWholeData), static_cast<uint8_t>(m_lzma)};
+    index = PackPath(m_packName, ".pkg1");
+    fresh = NewIndexName(m_packName);
+    image.reserve(sizeof(header) + kept.size() * sizeof(PackIndexRecord));
+    AppendIndexHeader(image, header);
+    for (auto& item : kept) AppendMaskedRecord(image, &item.second, sizeof(PackIndexRecord));
   } catch (const std::bad_alloc&) {
     ENGINE_REPORT("false&&\"内存不足\"");
     ok = false;
   }
-  const std::string fresh = NewIndexName(m_packName), index = PackPath(m_packName, ".pkg1");
   ok = ok && WriteIndexFile(fresh.c_str(), image) && SwapIndexFiles(index.c_str(), fresh.c_str());
   if (!ok) {
-    ::DeleteFileA(fresh.c_str());
     // The marks stay: the indexes in memory still match the old file.
-    if (m_handleMode) m_fullIndex.clear();
+    ::DeleteFileA(fresh.c_str());
     return false;
   }
-  {
-    CSectionHold lookups(&m_dualLock->first);
-    for (auto& mark : m_pendingDeletions) m_fullIndex.erase(mark.first);
-  }
   m_pendingDeletions.clear();
-  BuildLiteIndexFromFull();
-  m_entryCount = static_cast<LONG>(m_fullIndex.size());
+  ExclusiveHold hold(this);
+  m_entryCount = static_cast<LONG>(kept.size());
   m_reserved = 0;
-  if (m_handleMode) m_fullIndex.clear();
+  InstallFullLocked(std::move(kept));
   return true;
 }
 

@@ -22,15 +22,7 @@ bool ReadPackKeysInOrder(const char* indexPath, std::vector<std::string>* keys) 
 }
 
 std::vector<std::string> OpenPackKeys(FilePack::CFilePackIndexMgr* manager) {
-  std::vector<std::string> keys;
-  if (manager == nullptr || !manager->IsOpen()) return keys;
-  CSectionHold lookups(&manager->m_dualLock->first);
-  if (manager->HandleMode()) {
-    for (const auto& item : manager->m_liteIndex) keys.push_back(item.first);
-  } else {
-    for (const auto& item : manager->m_fullIndex) keys.push_back(item.first);
-  }
-  return keys;
+  return manager == nullptr ? std::vector<std::string>() : manager->Keys();
 }
 
 }  // namespace PackClient

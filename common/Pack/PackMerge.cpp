@@ -214,8 +214,11 @@ bool CFilePackIndexMgr::MergePack(PackProgressCallback progress, const char* sou
   if (!source->OpenPack(sourceIndex, sourceData, false) || !dest->OpenPack(destIndex, destData, false)) return false;
   // Stored bytes are copied as they are: both packs must read them alike.
   // An empty destination takes the source's flags.
-  const bool sameFlags = source->m_lzma == dest->m_lzma && (source->m_lzma || source->m_maskWholeData == dest->m_maskWholeData);
-  if (!sameFlags && !dest->m_fullIndex.empty()) {
+  const bool lzma = source->IsLzma(), maskWhole = source->MaskWholeData();
+  const bool sameFlags = lzma == dest->IsLzma() && (lzma || maskWhole == dest->MaskWholeData());
+  std::unordered_map<std::string, PackIndexRecord> records;
+  for (const PackIndexRecord& record : dest->Records()) records.emplace(record.name, record);
+  if (!sameFlags && !records.empty()) {
     ENGINE_REPORT("false&&\"数据有问题\"");
     return false;
   }
@@ -226,32 +229,33 @@ bool CFilePackIndexMgr::MergePack(PackProgressCallback progress, const char* sou
     return false;
   }
   uint64_t base = oldLength;
-  const int total = static_cast<int>(source->m_fullIndex.size());
+  const std::vector<PackIndexRecord> sourceRecords = source->Records();
+  const int total = static_cast<int>(sourceRecords.size());
   int done = 0;
   bool ok = true;
   std::string image;
   std::vector<uint8_t> scratch;
   try {
-    for (auto& item : source->m_fullIndex) {
-      const uint32_t length = StoredLength(item.second.entry, source->m_lzma);
-      if (EndsPastPackLimit(base, length) || !CopyStoredBytes(*source, item.second.entry.offset, length, &data, &scratch)) {
+    for (const PackIndexRecord& item : sourceRecords) {
+      const uint32_t length = StoredLength(item.entry, lzma);
+      if (EndsPastPackLimit(base, length) || !CopyStoredBytes(*source, item.entry.offset, length, &data, &scratch)) {
         ENGINE_REPORT("false&&\"写文件失败\"");
         ok = false;
         break;
       }
-      PackIndexRecord& record = dest->m_fullIndex[item.first];
-      record = item.second;
+      PackIndexRecord& record = records[item.name];
+      record = item;
       record.entry.offset = static_cast<uint32_t>(base);
       base += length;
       ++done;
       if (progress) progress(done, total);
     }
     if (ok) {
-      PackIndexHeader header = {static_cast<uint32_t>(dest->m_fullIndex.size()), 0,
-                                static_cast<uint8_t>(source->m_maskWholeData), static_cast<uint8_t>(source->m_lzma)};
-      image.reserve(sizeof(header) + dest->m_fullIndex.size() * sizeof(PackIndexRecord));
+      PackIndexHeader header = {static_cast<uint32_t>(records.size()), 0, static_cast<uint8_t>(maskWhole),
+                                static_cast<uint8_t>(lzma)};
+      image.reserve(sizeof(header) + records.size() * sizeof(PackIndexRecord));
       dest->WriteIndexHeader(header, &image);
-      for (auto& item : dest->m_fullIndex) AppendMaskedRecord(image, &item.second, sizeof(PackIndexRecord));
+      for (auto& item : records) AppendMaskedRecord(image, &item.second, sizeof(PackIndexRecord));
     }
   } catch (const std::bad_alloc&) {
     ENGINE_REPORT("false&&\"内存不足\"");

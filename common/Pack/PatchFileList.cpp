@@ -189,9 +189,8 @@ bool ReadFileListFromPack(const char* name, FilePack::CFilePackIndexMgr* manager
                           std::vector<PackClient::FileEntry>* out, bool withDeletes) {
   PackClient::SetClientLocale();
   if (manager == nullptr || !manager->IsOpen() || name == nullptr || out == nullptr) return false;
-  const PackEntry* found = manager->FindEntry(name);
-  if (found == nullptr) return false;
-  const PackEntry entry = *found;
+  PackEntry entry;
+  if (!manager->FindEntry(name, &entry)) return false;
   if (entry.size > PackClient::kMaxListBytes) {
     ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
     return false;

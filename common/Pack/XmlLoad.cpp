@@ -55,8 +55,8 @@ bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName) {
   }
   FilePack::CFilePackIndexMgr* global = FilePack::GlobalPackManager();
   if (global->IsOpen()) {
-    const PackEntry* entry = FilePack::FindFileInGlobalPack(fileName);
-    if (entry != nullptr) return LoadXmlDocumentFromPack(doc, entry, global);
+    PackEntry entry;
+    if (FilePack::FindFileInGlobalPack(fileName, &entry)) return LoadXmlDocumentFromPack(doc, &entry, global);
   }
   doc.SetValue(fileName);
   FILE* file = fopen(fileName, "rb");

@@ -41,7 +41,7 @@ struct Tunedesk {
   bool Start(const std::string& dir, const char* commandLine = "100,50,900,650;") {
     if (!process.Start(ExePath(), commandLine, dir)) return false;
     dialog = windriver::WaitForWindow(process.Id(), kDialogClass, kCaption, kWait);
-    return dialog != nullptr && windriver::WaitIdle(dialog);
+    return dialog != nullptr && windriver::WaitIdle(dialog, kWait);
   }
   bool Ends() {
     DWORD code = 0;

@@ -26,13 +26,12 @@ void ReportCaught(const std::string& message) {
 // pack is reported.
 bool ReadLayoutEntry(FilePack::CFilePackIndexMgr* pack, const char* entryName, TiXmlDocument* doc) {
   if (pack == nullptr || !pack->IsOpen() || entryName == nullptr) return false;
-  const PackEntry* found = pack->FindEntry(entryName);
-  if (found == nullptr) {
+  PackEntry entry;  // a copy: the size checked is the size read
+  if (!pack->FindEntry(entryName, &entry)) {
     std::string text = FormatLauncherText(15, "s", entryName);
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "%s", text.c_str());
     return false;
   }
-  const PackEntry entry = *found;  // the size checked is the size read
   if (entry.size > kMaxLayoutDocument) {
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "界面配置文件太大:%s %u", entryName, entry.size);
     return false;

@@ -17,9 +17,8 @@ namespace LauncherCfg {
 
 bool ReadServerListMember(FilePack::CFilePackIndexMgr* pack, const char* name, TiXmlDocument* doc) {
   if (pack == nullptr || !pack->IsOpen() || name == nullptr) return false;
-  const PackEntry* found = pack->FindEntry(name);
-  if (found == nullptr) return false;
-  const PackEntry entry = *found;  // the size checked is the size read
+  PackEntry entry;  // a copy: the size checked is the size read
+  if (!pack->FindEntry(name, &entry)) return false;
   if (entry.size > kMaxServerListMember) {
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "服务器列表文件太大:%s %u", name, entry.size);
     return false;

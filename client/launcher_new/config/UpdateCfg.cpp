@@ -7,7 +7,6 @@
 
 namespace LauncherCfg {
 
-const char* const kUpdateCfgPath = "LauncherCfg/UpdateCfg.xml";
 const char* const kDefaultClientVersion = "0.0.0.0 build 0";
 
 namespace {
@@ -15,13 +14,6 @@ namespace {
 std::string TextOf(const TiXmlElement* element) {
   const char* text = element != nullptr ? element->GetText() : nullptr;
   return text != nullptr ? text : "";
-}
-
-void ReplaceChild(TiXmlElement* parent, const char* name, const char* text) {
-  if (TiXmlNode* old = parent->FirstChild(name)) parent->RemoveChild(old);
-  TiXmlElement* fresh = new TiXmlElement(name);
-  fresh->LinkEndChild(new TiXmlText(text));
-  parent->LinkEndChild(fresh);
 }
 
 }  // namespace
@@ -48,14 +40,6 @@ bool ParseUpdateCfg(const TiXmlDocument& doc, UpdateCfg* cfg, std::string* error
     cfg->superVar = EngineFunc::EngineFunc_StrCmp(super->Attribute("var"), "71948203") == 0;
     cfg->superVar1 = EngineFunc::EngineFunc_StrCmp(super->Attribute("var1"), "qpfzmn_ruke") == 0;
   }
-  return true;
-}
-
-bool SetUpdateCfgVersion(TiXmlDocument* doc, const char* clientVersion, const char* version) {
-  TiXmlElement* update = doc->FirstChildElement("Update");
-  if (update == nullptr || clientVersion == nullptr || version == nullptr) return false;
-  ReplaceChild(update, "Version", version);
-  ReplaceChild(update, "ClientVersion", clientVersion);
   return true;
 }
 

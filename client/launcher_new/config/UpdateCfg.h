@@ -2,11 +2,10 @@
 #pragma once
 #include <string>
 
-class TiXmlDocument;
+#include "UpdateCfgEdit.h"
 
 namespace LauncherCfg {
 
-extern const char* const kUpdateCfgPath;        // "LauncherCfg/UpdateCfg.xml"
 extern const char* const kDefaultClientVersion;  // "0.0.0.0 build 0"
 
 struct UpdateCfg {
@@ -20,8 +19,6 @@ struct UpdateCfg {
 // Fills cfg from a loaded document; false (cfg untouched, *error set to
 // text 18 formatted) without Update, Version or PatchVer.
 bool ParseUpdateCfg(const TiXmlDocument& doc, UpdateCfg* cfg, std::string* error);
-// Replaces the first Version and ClientVersion under Update; false without Update.
-bool SetUpdateCfgVersion(TiXmlDocument* doc, const char* clientVersion, const char* version);
 
 UpdateCfg& GetLocalUpdateCfg();
 

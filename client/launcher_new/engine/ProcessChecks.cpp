@@ -7,16 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "EngineFiles.h"
 #include "afx/AfxString.h"
 
 namespace {
-
-struct HandleCloser {
-  void operator()(void* h) const {
-    if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
-typedef std::unique_ptr<void, HandleCloser> ScopedHandle;
 
 const DWORD kMaxProcesses = 1024;
 const DWORD kMaxModules = 1024;

@@ -1,17 +1,15 @@
 #include "UpdateContext.h"
 
 #include <windows.h>
-#include <process.h>
 
-#include <algorithm>
 
+#include "EngineFiles.h"
 #include "common/EngineFun/Helper.h"
 #include "common/EngineFun/ReportSink.h"
 #include "common/HttpDownLoad/HttpConfig.h"
 #include "common/MicroClient/DownLoadPool.h"
 #include "common/Pack/ApplyPack.h"
 #include "common/Pack/PackClient.h"
-#include "UpdateCfg.h"
 
 const char* const kPatchTemp = "LauncherCfg/PatchTemp";
 
@@ -21,21 +19,9 @@ std::atomic<UpdateContext*> g_active{nullptr};
 
 }  // namespace
 
-namespace {
-LocalVersions FromUpdateCfg(const LauncherCfg::UpdateCfg& cfg) {
-  LocalVersions local;
-  local.version = cfg.version;
-  local.clientVersion = cfg.clientVersion;
-  local.patchVer = cfg.patchVer;
-  local.superVar = cfg.superVar;
-  local.superVar1 = cfg.superVar1;
-  return local;
-}
-}  // namespace
-
 UpdateContext::UpdateContext(IUpdateWindow* window) : m_window(window) {
   // What the window loaded at start-up; a step reloads the file itself.
-  m_local = FromUpdateCfg(LauncherCfg::GetLocalUpdateCfg());
+  TakeUpdateCfg(LauncherCfg::GetLocalUpdateCfg());
   PackClient::PatchFolder() = kPatchTemp;
   PackClient::FillPackPairsA();
   InitDownLoadPool();
@@ -99,9 +85,13 @@ LocalVersions UpdateContext::Local() const {
   return m_local;
 }
 
-void UpdateContext::SetLocal(const LocalVersions& local) {
+void UpdateContext::TakeUpdateCfg(const LauncherCfg::UpdateCfg& cfg) {
   CSALocker hold(&m_lock);
-  m_local = local;
+  m_local.version = cfg.version;
+  m_local.clientVersion = cfg.clientVersion;
+  m_local.patchVer = cfg.patchVer;
+  m_local.superVar = cfg.superVar;
+  m_local.superVar1 = cfg.superVar1;
 }
 
 void UpdateContext::SetLocalVersion(const std::string& version, const std::string& clientVersion) {
@@ -234,26 +224,23 @@ void UpdateContext::CancelDownload() {
 }
 
 bool UpdateContext::StartThread(ThreadProc proc, void* arg) {
-  uintptr_t h = _beginthreadex(nullptr, 0, proc, arg, 0, nullptr);
-  if (h == 0) {
-    ENGINE_REPORT("false&&\"启动线程失败\"");
-    return false;
-  }
+  std::vector<ScopedHandle> started;
+  if (!StartWorker(proc, arg, &started)) return false;
   CSALocker hold(&m_lock);
-  m_threads.push_back(reinterpret_cast<void*>(h));
+  m_threads.push_back(std::move(started.front()));
   return true;
 }
 
 void UpdateContext::WaitForThreads() {
   for (;;) {
-    std::vector<void*> threads;
+    std::vector<ScopedHandle> threads;
     {
       CSALocker hold(&m_lock);
       threads.swap(m_threads);
     }
     if (threads.empty()) return;
-    for (void* h : threads) {
-      HANDLE handle = static_cast<HANDLE>(h);
+    for (const ScopedHandle& thread : threads) {
+      HANDLE handle = thread.get();
       // A worker may be waiting in SendMessage for this very thread.
       while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG msg;
@@ -262,7 +249,6 @@ void UpdateContext::WaitForThreads() {
           DispatchMessageA(&msg);
         }
       }
-      CloseHandle(handle);
     }
   }
 }

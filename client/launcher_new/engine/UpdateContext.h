@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "EngineFiles.h"
 #include "ServerList.h"
+#include "UpdateCfg.h"
 #include "UpdateRun.h"
 #include "common/HttpDownLoad/IDownLoad.h"
 #include "common/Locks.h"
@@ -69,7 +71,7 @@ class UpdateContext {
 
   // ---- strings shared between threads
   LocalVersions Local() const;
-  void SetLocal(const LocalVersions& local);
+  void TakeUpdateCfg(const LauncherCfg::UpdateCfg& cfg);
   void SetLocalVersion(const std::string& version, const std::string& clientVersion);
   std::string RequiredLauncherVersion() const;
   void SetRequiredLauncherVersion(const std::string& version);
@@ -133,5 +135,5 @@ class UpdateContext {
   std::atomic<int> m_downloadType{1};
   DownloaderSettings m_downSettings;
 
-  std::vector<void*> m_threads;  // thread handles, closed by WaitForThreads
+  std::vector<ScopedHandle> m_threads;  // the run's threads not yet waited for
 };

@@ -120,8 +120,16 @@ std::vector<HWND> DismissOtherDialogs(DWORD pid, HWND except) {
 }
 
 bool WaitIdle(HWND window, DWORD timeoutMs) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+  // A thread that has not looked at its queue for five seconds (a program
+  // still starting on a busy machine) counts as hung, and the send gives up
+  // at once: ask again until the time is up.
+  for (DWORD start = GetTickCount(), elapsed = 0; elapsed < timeoutMs; elapsed = GetTickCount() - start) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs - elapsed, &result)) return true;
+    if (!IsWindow(window)) return false;
+    Sleep(50);
+  }
+  return false;
 }
 
 int GetCheck(HWND dialog, int id) {

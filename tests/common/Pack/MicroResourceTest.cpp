@@ -5,55 +5,21 @@
 #include <atomic>
 #include <thread>
 
-#include "PackWriteTestUtil.h"
+#include "MicroTestUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
 
 using FilePack::CFilePackIndexMgr;
 using packtest::Fx;
 using packtest::PackHolds;
+using packtest::Micro9;
+using packtest::OpenMicroPack;
+using packtest::PlainByKey;
+using packtest::ReadsAs;
+using packtest::Resource;
 using testsupport::FileExists;
 using testsupport::ReadFileBytes;
 
 namespace {
-
-struct Resource {
-  int pack;
-  std::string key, served, plain;
-};
-
-// The kit's nine micro-client packs (micro9.txt), optionally one pack only.
-std::vector<Resource> Micro9(int onlyPack = 0) {
-  std::vector<Resource> out;
-  for (auto& row : packtest::Manifest("micro9.txt")) {
-    int pack = std::stoi(row[0]);
-    if (onlyPack == 0 || pack == onlyPack) out.push_back({pack, row[1], Fx(row[2]), ReadFileBytes(Fx(row[3]))});
-  }
-  return out;
-}
-
-std::map<std::string, std::string> PlainByKey(const std::vector<Resource>& resources) {
-  std::map<std::string, std::string> files;
-  for (auto& r : resources) files[r.key] = r.plain;
-  return files;
-}
-
-// A micro-mode pack (created empty) with the kit's micro index of that pack.
-bool OpenMicroPack(CFilePackIndexMgr& m, const std::string& base, int pack) {
-  m.SetMicroMode(true);
-  m.SetPackNumber(pack - 1);
-  char micro[32];
-  snprintf(micro, sizeof(micro), "micro9/%03d.pkg2", pack);
-  return m.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), true) && m.OpenMicroIndex(Fx(micro).c_str());
-}
-
-// Reads a resource the way the document loader does (micro-client aware).
-bool ReadsAs(CFilePackIndexMgr& m, const std::string& key, const std::string& plain) {
-  MicroIndexRecord record;
-  if (!m.FindMicroEntry(key.c_str(), &record)) return false;
-  std::string buffer(record.record.entry.size + 1, '\0');
-  return FilePack::ReadFileFromGlobalPack(&m, reinterpret_cast<uint8_t*>(&buffer[0]), &record.record.entry) &&
-         buffer.compare(0, plain.size(), plain) == 0 && record.record.entry.size == plain.size();
-}
 
 std::string Copy(const std::string& from, const std::string& to) {
   EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << to;
@@ -169,11 +135,7 @@ TEST(MicroResource, SavesAndCompactionsNeverWriteServerOffsets) {
 }
 
 TEST(MicroResource, SixteenThreadsThenTheNineWorkerMerge) {
-  testsupport::RemoveTree("mt");
-  CreateDirectoryA("mt", nullptr);
-  ASSERT_TRUE(SetCurrentDirectoryA("mt"));
-  CreateDirectoryA("Data", nullptr);
-  CreateDirectoryA("res", nullptr);
+  ASSERT_TRUE(packtest::EnterFreshClientFolder("mt"));
   auto res = Micro9();
   ASSERT_EQ(72u, res.size());
   for (int n = 1; n <= 9; ++n) {

@@ -136,7 +136,11 @@ TEST(MergePack, AppendsTheSourceAndRepointsSharedKeys) {
     EXPECT_EQ(0, newData.compare(0, oldData.size(), oldData));  // old bytes stay as a gap
     CFilePackIndexMgr dst;
     ASSERT_TRUE(dst.OpenPack("mp/dst.pkg1", "mp/dst.pkg", false));
-    for (auto& file : KitFiles(c.source)) EXPECT_GE(dst.FindEntry(file.first.c_str())->offset, oldData.size());
+    for (auto& file : KitFiles(c.source)) {
+      PackEntry entry = {};
+      EXPECT_TRUE(dst.FindEntry(file.first.c_str(), &entry));
+      EXPECT_GE(entry.offset, oldData.size());
+    }
     dst.Close(false);
     EXPECT_TRUE(PackHolds("mp/dst", KitFiles(c.source)));
     std::vector<std::vector<std::string>> rows;

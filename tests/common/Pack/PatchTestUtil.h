@@ -79,11 +79,11 @@ inline bool ApplyStep(bool micro) {
 }
 
 inline std::string ReadKey(FilePack::CFilePackIndexMgr& pack, const std::string& key) {
-  const PackEntry* entry = pack.FindEntry(key.c_str());
-  if (entry == nullptr) return "(missing)";
-  std::string bytes(entry->size + 1, '\0');
-  if (!pack.ReadEntryData(entry, reinterpret_cast<uint8_t*>(&bytes[0]), true)) return "(unreadable)";
-  bytes.resize(entry->size);
+  PackEntry entry;
+  if (!pack.FindEntry(key.c_str(), &entry)) return "(missing)";
+  std::string bytes(entry.size + 1, '\0');
+  if (!pack.ReadEntryData(&entry, reinterpret_cast<uint8_t*>(&bytes[0]), true)) return "(unreadable)";
+  bytes.resize(entry.size);
   return bytes;
 }
 

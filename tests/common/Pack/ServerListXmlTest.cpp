@@ -23,10 +23,10 @@ TEST(ServerListPak, SplitsIntoAPackWithTheFiveMembers) {
   FilePack::CFilePackIndexMgr m;
   ASSERT_TRUE(m.OpenPack("slp/serverlist.pkg1", "slp/serverlist.pkg", false));
   for (const char* name : {"Version.xml", "NewVersion.xml", "AreaList.xml", "FileMD5.xml", "needdownloadfile.xml"}) {
-    const PackEntry* e = m.FindEntry(name);
-    ASSERT_NE(nullptr, e) << name;
-    std::string text(e->size, '\0');
-    ASSERT_TRUE(m.ReadEntryData(e, reinterpret_cast<uint8_t*>(&text[0]), true));
+    PackEntry e;
+    ASSERT_TRUE(m.FindEntry(name, &e)) << name;
+    std::string text(e.size, '\0');
+    ASSERT_TRUE(m.ReadEntryData(&e, reinterpret_cast<uint8_t*>(&text[0]), true));
     EXPECT_EQ(ReadFileBytes(Fx("slp/members/" + FilePack::NormalizeKey(name))), text) << name;
   }
 }

@@ -1,0 +1,49 @@
+// Single files and lists of files fetched for the client check: one file
+// with the global downloader and retries, many at once on their own threads.
+#pragma once
+#include <string>
+#include <vector>
+
+class UpdateContext;
+class IDownLoad;
+
+// A downloader borrowed from the pool, with COM started on this thread;
+// both are given back on every exit.
+class PooledDownLoad {
+ public:
+  PooledDownLoad();
+  ~PooledDownLoad();
+  PooledDownLoad(const PooledDownLoad&) = delete;
+  PooledDownLoad& operator=(const PooledDownLoad&) = delete;
+  IDownLoad* Get() const { return m_down; }
+
+ private:
+  IDownLoad* m_down;
+  bool m_com;
+};
+
+struct DownloadRecord {
+  std::string url;
+  std::string localPath;
+};
+
+// ASCII letters lowered; the trail bytes of double-byte characters stay.
+std::string LowerAsciiUrl(const std::string& url);
+bool IsFtpUrl(const std::string& url);
+// Removes the side files a downloader resumes from ("_0" part, ".temp"),
+// so that a file is never spliced from two servers or two versions.
+void RemovePartialDownloads(const std::string& localPath);
+
+// maxRetries 3 means four attempts; false sets the stage DownloadFailed. An
+// address it cannot fetch ("ftp://") or a path outside the client folder
+// is a failure.
+bool DownloadServerFile(UpdateContext& run, const std::string& url, const std::string& localPath, int maxRetries);
+
+// One thread per record (records naming the same file once), each with a
+// pooled downloader and four attempts; true when every file arrived. A
+// thread that cannot start counts as a failed file. Empties records.
+bool DownloadFilesParallel(UpdateContext& run, std::vector<DownloadRecord>* records);
+
+// One download call as the client check makes it (start and end 0, no
+// speed limit, one part); true for results 0 and 1.
+bool FetchOnce(IDownLoad* down, const std::string& url, const std::string& localPath, int force);

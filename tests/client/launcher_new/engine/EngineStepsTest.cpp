@@ -1,0 +1,265 @@
+// Single steps of the engine and the server list, table by table.
+#include <gtest/gtest.h>
+
+#include "TestHttpServer.h"  // winsock2 before windows
+
+#include "ClientCheck.h"
+#include "EngineRun.h"
+#include "FileDownload.h"
+#include "PingRegistration.h"
+#include "ProcessChecks.h"
+#include "UpdateDriver.h"
+#include "ServerListIni.h"
+#include "UpdateContext.h"
+#include "VersionChain.h"
+#include "common/Pack/FilePackIndexMgr.h"
+#include "common/Pack/PackClient.h"
+#include "support/TestSupport.h"
+
+using namespace enginetest;
+using testsupport::ReadFileBytes;
+
+namespace {
+
+ServerEntry Row(const char* name, uint16_t group, int32_t ping, uint16_t area = 1) {
+  ServerEntry e;
+  e.name = name;
+  e.ip = "10.0.0.1";
+  e.doublelineindex = group;
+  e.ping = ping;
+  e.areaIndex = area;
+  return e;
+}
+
+std::string Names(const std::vector<ServerEntry>& rows) {
+  std::string out;
+  for (const ServerEntry& e : rows) out += e.name;
+  return out;
+}
+
+VersionStep Step(const char* cur, const char* next, const char* show) {
+  VersionStep s;
+  s.Cur = cur;
+  s.Next = next;
+  s.ShowVer = show;
+  return s;
+}
+
+}  // namespace
+
+TEST(ServerListIni, FastestOfEachGroup) {
+  const struct {
+    std::vector<ServerEntry> rows;
+    const char* kept;
+  } cases[] = {
+      {{}, ""},
+      {{Row("a", 0, 5), Row("b", 0, 1)}, "ab"},                      // no group: as they are
+      {{Row("a", 1, 10000), Row("b", 1, 10000)}, "a"},               // equal pings: the earlier
+      {{Row("f5", 5, 9), Row("s2", 2, 30), Row("z", 0, 1), Row("t2", 2, 7)}, "zt2f5"},  // 0, then 2, then 5
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.kept, Names(SelectFastestPerGroup(c.rows)));
+}
+
+TEST(ServerListIni, WrittenMaskedAndReadBack) {
+  ServerList list;
+  ServerEntry s1 = Row("s1", 0, 15);
+  s1.recommend = 1, s1.port = 8000, s1.resindex = 2, s1.pingport = 30000;
+  list.Add(s1);
+  list.Add(Row("other area", 0, 1, 2));
+  EXPECT_FALSE(list.SetPing(2, 1));
+  ASSERT_TRUE(WriteServerListIniFromPingList(list, 1, "ping_list.ini"));
+  std::string masked = ReadFileBytes("ping_list.ini");
+  const std::string plain = "node server normal s1 10.0.0.1 1 8000 2 0 30000 15\r\n";
+  ASSERT_EQ(plain.size(), masked.size());
+  for (size_t i = 0; i < plain.size(); ++i) EXPECT_EQ(plain[i] ^ kServerListMask, masked[i] & 0xFF);
+  ASSERT_TRUE(ScrambleServerListIni("ping_list.ini"));
+  EXPECT_EQ(plain, ReadFileBytes("ping_list.ini"));
+  // A file that cannot be created: nothing is written, nothing masked.
+  EXPECT_FALSE(WriteServerListIniFromPingList(list, 1, "no_such_folder/server_list.ini"));
+  EXPECT_FALSE(testsupport::FileExists("no_such_folder/server_list.ini"));
+}
+
+TEST(ServerListIni, WebModeLinesPerSelectedLine) {
+  AreaInfo area;
+  area.index = 3;
+  auto server = [](const char* name, int group, int line) {
+    LoginServerLine s;
+    s.name = name, s.ip = "1.2.3.4", s.port = 65536 + 7000, s.doublelineindex = group, s.line = line;
+    return s;
+  };
+  area.servers = {server("a", 1, 1), server("b", 1, 2), server("c", 0, 2)};
+  AreaInfo later = area;
+  later.servers = {server("x", 0, 0)};  // the same index again: ignored
+  const std::vector<AreaInfo> areas = {area, later};
+  const struct {
+    int area, line;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {3, 1, {"node server normal a 1.2.3.4 1 7000 0 0 30000\n", "node server normal c 1.2.3.4 1 7000 0 0 30000\n"}},
+      {3, 0,
+       {"node server normal a 1.2.3.4 1 7000 0 1 30000\n", "node server normal b 1.2.3.4 1 7000 0 1 30000\n",
+        "node server normal c 1.2.3.4 1 7000 0 0 30000\n"}},
+      {9, 0, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.lines, WebServerListLines(areas, c.area, c.line)) << c.area << c.line;
+}
+
+TEST(VersionChain, LocalVersionsAlignWithTheChain) {
+  const std::vector<VersionStep> steps = {Step("1", "2", "show2"), Step("2", "3", "show3"), Step("3", "4", "show4"),
+                                          Step("4", "5", "show5"), Step("5", "6", "show6")};
+  const struct {
+    std::vector<VersionStep> steps;
+    const char* version;
+    const char* client;
+    ReconcileResult result;
+    const char* versionAfter;
+    const char* clientAfter;
+  } cases[] = {
+      {steps, "3", "show3", ReconcileResult::Unchanged, "3", "show3"},
+      {steps, "6", "show3", ReconcileResult::Changed, "3", "show3"},  // Version from the earlier step
+      {steps, "2", "show5", ReconcileResult::Changed, "2", "show2"},  // ClientVersion from the earlier step
+      {steps, "9", "show3", ReconcileResult::NotInChain, "9", "show3"},
+      {steps, "", "show3", ReconcileResult::EmptyChain, "", "show3"},
+      {{}, "3", "show3", ReconcileResult::EmptyChain, "3", "show3"},
+  };
+  for (const auto& c : cases) {
+    std::string version = c.version, client = c.client;
+    EXPECT_EQ(c.result, AlignLocalVersions(c.steps, &version, &client)) << c.version << " " << c.client;
+    EXPECT_EQ(c.versionAfter, version);
+    EXPECT_EQ(c.clientAfter, client);
+  }
+  EXPECT_EQ("show4", GetShowVersion(steps, "4"));
+  EXPECT_EQ("3", *GetVersionBefore(steps, "4"));
+  EXPECT_EQ("5", *GetVersionAfter(steps, "4"));
+  EXPECT_EQ(nullptr, GetVersionAfter(steps, "6"));
+  EXPECT_FALSE(VersionNewer("1.10", "1.9"));         // 1.1 < 1.9
+  EXPECT_FALSE(VersionNewer("1.0.0.9", "1.0.0.3"));  // both 1.0
+}
+
+TEST(ClientCheck, SingleFileDownloads) {
+  ClientFolder client("SingleFiles");
+  testhttp::Server server([](const std::string& request, int) {
+    if (request.find("/missing") != std::string::npos)
+      return testhttp::Script{testhttp::Send(testhttp::Reply("404 Not Found", "Content-Length: 0\r\n", ""))};
+    return testhttp::Script{testhttp::Send(testhttp::Ok("body"))};
+  });
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  UpdateContext& context = run.Context();
+  context.SetDownloaderRetry(DOWNLOAD_RETRY_LIMITED, 1, 1);  // one request per attempt
+  EXPECT_FALSE(DownloadServerFile(context, "ftp://127.0.0.1/a", "a.bin", 3));
+  EXPECT_EQ(UpdateStage::DownloadFailed, run.Stage());
+  EXPECT_FALSE(DownloadServerFile(context, server.Url("/missing"), "m.bin", 0));
+  EXPECT_EQ(1, server.RequestCount());  // maxRetries 0: one attempt
+  // Folders that do not exist yet are made first.
+  ASSERT_TRUE(DownloadServerFile(context, server.Url("/F"), "New/Sub/f.bin", 0));
+  EXPECT_EQ("body", ReadFileBytes("New/Sub/f.bin"));
+  EXPECT_NE(std::string::npos, server.Requests().back().find("GET /f "));  // lower-cased
+  // A part file of an earlier attempt, maybe from another server, is not resumed.
+  testsupport::WriteFileBytes("g.bin_0", "st");
+  ASSERT_TRUE(DownloadServerFile(context, server.Url("/g"), "g.bin", 0));
+  EXPECT_NE(std::string::npos, server.Requests().back().find("Range: bytes=0-\r\n"));
+  EXPECT_FALSE(testsupport::FileExists("m.bin_0"));  // a failed file leaves no part behind
+}
+
+TEST(ClientCheck, ManyFilesAtOnce) {
+  ClientFolder client("ParallelFiles");
+  testhttp::Server server([](const std::string& request, int) {
+    return testhttp::Script{testhttp::Send(testhttp::Ok(request.substr(4, request.find(' ', 4) - 4)))};
+  });
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  std::vector<DownloadRecord> records;
+  for (int i = 0; i < 70; ++i)  // more threads than one wait takes
+    records.push_back({server.Url("/f" + std::to_string(i)), "many/f" + std::to_string(i)});
+  records.push_back({server.Url("/f0"), "MANY\\F0"});      // the same file once
+  records.push_back({server.Url("/x"), "../outside/x"});  // refused, skipped
+  ASSERT_TRUE(DownloadFilesParallel(run.Context(), &records));
+  EXPECT_TRUE(records.empty());
+  EXPECT_EQ(70, server.RequestCount());
+  EXPECT_EQ("/f69", ReadFileBytes("many/f69"));
+  EXPECT_FALSE(testsupport::FileExists("../outside/x"));
+}
+
+TEST(ClientCheck, OldPackCopyRemovesChangedResources) {
+  ClientFolder client("OldPacks");
+  const std::string from = UpdateDir() + "/oldpacks/data/";
+  for (const char* name : {"006.pkg", "006.pkg1", "006.pkg2", "006.pkg2_old"})
+    ASSERT_TRUE(CopyFileA((from + name).c_str(), (std::string("data/") + name).c_str(), FALSE));
+  EngineTestWindow window;
+  window.Configure(client.Settings());
+  UpdateRun run(&window);
+  PackClient::OpenAllPacks(false, false);
+  ReconcileOldPacks(run.Context());
+  PackClient::CloseAllPacks();
+  EXPECT_FALSE(testsupport::FileExists("data/006.pkg2_old"));
+  EXPECT_TRUE(run.Context().packsChanged);  // data/006 is a source of the move list
+  FilePack::CFilePackIndexMgr pack;
+  ASSERT_TRUE(pack.OpenPack("Data/006.pkg1", "Data/006.pkg", false));
+  std::istringstream expect(ReadFileBytes(UpdateDir() + "/oldpacks/expect.txt"));
+  for (std::string kind, key; expect >> kind >> key;) EXPECT_EQ(kind == "keep", pack.HasFile(key.c_str())) << key;
+}
+
+TEST(Ping, WithoutTheNetworkEveryRowKeepsItsDefault) {
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  UpdateContext& context = run.Context();
+  AreaInfo area;
+  area.index = 70000;  // cut to 16 bits
+  LoginServerLine s;
+  s.name = "n", s.ip = "127.0.0.1", s.port = 7001, s.doublelineindex = 2;
+  area.servers = {s, s};
+  LauncherCfg::ServerListTables tables;
+  tables.areas = {area};
+  context.SetTables(tables);
+  RegisterPingServers(context);
+  ASSERT_TRUE(window.RunUntil([&] { return context.pingDone.load(); }, 10000));
+  std::vector<ServerEntry> rows = GetServerList().Rows();
+  ASSERT_EQ(1u, rows.size());  // one of the group
+  EXPECT_EQ(70000 & 0xFFFF, rows[0].areaIndex);
+  EXPECT_EQ(10000, rows[0].ping);
+  EXPECT_EQ(30000, rows[0].pingport);
+}
+
+TEST(VersionStep, PatchFolderIsEmptiedEvenWhenTheListIsEmpty) {
+  ClientFolder client("EmptyPatch");
+  CreateDirectoryA("LauncherCfg/PatchTemp", nullptr);
+  for (const char* ext : {".pkg", ".pkg1"})
+    ASSERT_TRUE(CopyFileA((UpdateDir() + "/emptypatch/Version" + ext).c_str(),
+                          (std::string("LauncherCfg/PatchTemp/Version") + ext).c_str(), FALSE));
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  PackClient::OpenAllPacks(false, false);
+  EXPECT_TRUE(ApplyDownloadedPatch(run.Context(), false));
+  EXPECT_FALSE(testsupport::FileExists("old.txt"));
+  EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty());
+}
+
+TEST(VersionStep, SelfUpdateAddressThatWouldBeCutFails) {
+  ClientFolder client("LongAddress");
+  client.AddProgram("Quickmend.exe");
+  EngineTestWindow window;
+  window.Configure(client.Settings());
+  UpdateRun run(&window);
+  run.Context().SetRequiredLauncherVersion("13");
+  run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(240, 'a') + "/");
+  EXPECT_FALSE(run.StartLauncherSelfUpdate());
+  run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(200, 'a') + "/");
+  EXPECT_TRUE(run.StartLauncherSelfUpdate());
+  ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));
+}
+
+TEST(ProcessChecks, FreeSpaceOfAFolderTooLongForTheBufferCountsAsEnough) {
+  ClientFolder client("DiskSpace");
+  EXPECT_FALSE(HasEnoughDiskSpace(0xFFFFFFFF, 0x7FFFFFFF));  // more than any disk
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof(current), current);
+  // 256 characters: past the 255-byte buffer, within what a current folder may be.
+  std::string deep = current;
+  while (deep.size() < 256) {
+    deep += "\\" + std::string(std::min<size_t>(100, 256 - deep.size() - 1), 'd');
+    CreateDirectoryA(deep.c_str(), nullptr);
+  }
+  ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
+  EXPECT_TRUE(HasEnoughDiskSpace(0xFFFFFFFF, 0x7FFFFFFF));
+}

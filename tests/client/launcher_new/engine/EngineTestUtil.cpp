@@ -1,0 +1,157 @@
+#include "EngineTestUtil.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "LauncherIni.h"
+#include "UpdateCfg.h"
+#include "common/HttpDownLoad/HttpConfig.h"
+#include "common/Pack/PackClient.h"
+#include "support/TestSupport.h"
+
+using testsupport::FixturePath;
+using testsupport::ReadFileBytes;
+
+namespace enginetest {
+
+namespace {
+
+// Calls visit(relative path, is a folder) for everything below folder,
+// each folder before what it holds.
+template <typename Visit>
+void Walk(const std::string& folder, const std::string& relative, Visit visit) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "/" + relative + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    visit(relative + name, isFolder);
+    if (isFolder) Walk(folder, relative + name + "/", visit);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+  CreateDirectoryA(to.c_str(), nullptr);
+  Walk(from, "", [&](const std::string& path, bool isFolder) {
+    if (isFolder)
+      CreateDirectoryA((to + "/" + path).c_str(), nullptr);
+    else
+      CopyFileA((from + "/" + path).c_str(), (to + "/" + path).c_str(), FALSE);
+  });
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, sizeof(path));
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of("/\\"));
+}
+
+}  // namespace
+
+std::string UpdateDir() { return FixturePath("update"); }
+
+int UpdatePort() { return atoi(ReadFileBytes(UpdateDir() + "/port").c_str()); }
+
+std::string NginxUrl(const std::string& path) { return "http://127.0.0.1:" + std::to_string(UpdatePort()) + path; }
+
+std::string ServedPath(const std::string& tree, const std::string& path) {
+  return UpdateDir() + "/www/" + tree + "/" + path;
+}
+
+ClientFolder::ClientFolder(const std::string& name) {
+  char current[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof(current), current);
+  m_previous = current;
+  m_root = m_previous + "/" + name;
+  testsupport::RemoveTree(m_root);
+  CreateDirectoryA(m_root.c_str(), nullptr);
+  CopyTree(UpdateDir() + "/client", m_root + "/client");
+  CreateDirectoryA((m_root + "/outside").c_str(), nullptr);
+  CopyFileA((UpdateDir() + "/outside/victim.txt").c_str(), (m_root + "/outside/victim.txt").c_str(), FALSE);
+  SetCurrentDirectoryA((m_root + "/client").c_str());
+  SetHttpID(1);
+  LoadLauncherIni();
+  LoadUpdateCfg();
+}
+
+ClientFolder::~ClientFolder() {
+  PackClient::CloseAllPacks();
+  SetCurrentDirectoryA(m_previous.c_str());
+}
+
+void ClientFolder::UseTree(const std::string& tree) {
+  SetServerListUrls(NginxUrl("/" + tree + "/serverlist"), NginxUrl("/" + tree + "/backup/serverlist"));
+}
+
+void ClientFolder::SetServerListUrls(const std::string& primary, const std::string& backup) {
+  WritePrivateProfileStringA("Default", "URL", primary.c_str(), ".\\launcher.ini");
+  WritePrivateProfileStringA("Default", "BackURL", backup.c_str(), ".\\launcher.ini");
+  LoadLauncherIni();
+}
+
+void ClientFolder::SetHttpID(int type) { CHttpConfig::GetInstance()->SaveHttpID(type); }
+
+void ClientFolder::SetLocalVersion(const std::string& version, const std::string& clientVersion) {
+  SaveUpdateCfgVersion(clientVersion.c_str(), version.c_str());
+  LoadUpdateCfg();
+}
+
+void ClientFolder::AddProgram(const std::string& name) {
+  CopyFileA((ProgramFolder() + "/engine_fake_game.exe").c_str(), name.c_str(), FALSE);
+}
+
+std::string ClientFolder::Record(const std::string& program) const {
+  return ReadFileBytes(program + ".record");
+}
+
+bool ClientFolder::VictimIntact() const {
+  const std::string victim = "victim: must stay as it is\n";  // the kit's bytes
+  return ReadFileBytes(m_root + "/outside/victim.txt") == victim &&
+         ReadFileBytes(UpdateDir() + "/outside/victim.txt") == victim;
+}
+
+std::vector<std::string> ClientFolder::FilesBelow(const std::string& folder) const {
+  std::vector<std::string> out;
+  Walk(folder, "", [&out](const std::string& path, bool isFolder) {
+    if (!isFolder) out.push_back(path);
+  });
+  return out;
+}
+
+UpdateSettings ClientFolder::Settings() const {
+  UpdateSettings s;
+  s.selectedBigArea = 1;
+  s.microClientOpen = false;
+  s.webMode = true;
+  s.exeName = "zarngame.exe";
+  s.emergencyExeName = "Quickmend.exe";
+  return s;
+}
+
+AccessLog::AccessLog() : m_mark(ReadFileBytes(UpdateDir() + "/access.log").size()) {}
+
+std::map<std::string, int> AccessLog::Counts() const {
+  Sleep(200);  // nginx writes its log line after the response
+  std::map<std::string, int> counts;
+  std::istringstream in(ReadFileBytes(UpdateDir() + "/access.log").substr(m_mark));
+  for (std::string line; std::getline(in, line);) {
+    size_t get = line.find("\"GET ");
+    if (get == std::string::npos) continue;
+    size_t end = line.find(' ', get + 5);
+    ++counts[line.substr(get + 5, end - get - 5)];
+  }
+  return counts;
+}
+
+std::string ReadUpdateCfgVersion() {
+  LoadUpdateCfg();
+  return LauncherCfg::GetLocalUpdateCfg().version + "|" + LauncherCfg::GetLocalUpdateCfg().clientVersion;
+}
+
+}  // namespace enginetest

@@ -1,0 +1,147 @@
+// Hostile or broken servers: every run ends cleanly, writes nothing outside
+// the client folder and does not advance the version.
+#include <gtest/gtest.h>
+
+#include "TestHttpServer.h"  // winsock2 before windows
+
+#include <algorithm>
+
+#include "EngineRun.h"
+#include "FatalExit.h"
+#include "UpdateContext.h"
+#include "UpdateDriver.h"
+#include "support/TestSupport.h"
+
+using namespace enginetest;
+using testsupport::ReadFileBytes;
+
+namespace {
+
+bool Has(const std::vector<int>& stages, UpdateStage stage) {
+  return std::find(stages.begin(), stages.end(), static_cast<int>(stage)) != stages.end();
+}
+
+const char kUnchanged[] = "1.0.0.1|1.0.0.1 build 1";
+
+}  // namespace
+
+TEST(HostileServer, NamesOutsideTheClientInEveryListAreSkipped) {
+  ClientFolder client("HostileLists");
+  client.UseTree("hostilelists");
+  DeleteFileA("LauncherCfg/dlllist.xml");  // fetched from the hostile tree
+  testsupport::ReportCapture reports;
+  EngineRun r(client);
+  ASSERT_TRUE(r.UntilMessage(WM_UPDATE_COMPLETE));
+  r.run.reset();
+  EXPECT_TRUE(client.VictimIntact());
+  EXPECT_FALSE(testsupport::FileExists("Bin/Zarn.exe:evil"));
+  size_t refused = 0;
+  for (const std::string& line : reports.Lines()) refused += line.find("路径不在客户端目录内") != std::string::npos;
+  EXPECT_GE(refused, 15u);  // five names in each of three lists
+  EXPECT_EQ("1.0.0.3|1.0.0.3 build 3", ReadUpdateCfgVersion());
+}
+
+TEST(HostileServer, BrokenStepsEndTheRunAndKeepTheVersion) {
+  const struct {
+    const char* tree;
+    UpdateStage stage;
+    const char* fetchedPath;  // with the number of requests for it
+    int fetched;
+    const char* version;
+  } cases[] = {
+      // A patch that writes outside the client is refused before any file.
+      {"hostilepatch", UpdateStage::PatchOpenFailed, nullptr, 0, kUnchanged},
+      // Four failed transfers (of the downloader's five tries each), then the step gives up.
+      {"nopatch", UpdateStage::NoPatch, "/nopatch/patch/update/1.0.0.1_1.0.0.2/1.0.0.1_1.0.0.2.pkg", 20, kUnchanged},
+      // Three checksum passes of four attempts each, after the first step.
+      {"missingfile", UpdateStage::ClientCheckFailed, "/good/micro/1.0.0.3/data/gone.dat", 60,
+       "1.0.0.2|1.0.0.2 build 2"},
+  };
+  for (const auto& c : cases) {
+    ClientFolder client(std::string("Broken_") + c.tree);
+    client.UseTree(c.tree);
+    AccessLog log;
+    EngineRun r(client);
+    ASSERT_TRUE(r.UntilMessage(WM_UPDATE_FAILED)) << c.tree;
+    r.run.reset();
+    EXPECT_TRUE(Has(r.window.Stages(), c.stage)) << c.tree;
+    if (c.fetchedPath != nullptr) {
+      EXPECT_EQ(c.fetched, log.Counts()[c.fetchedPath]) << c.tree;
+    }
+    EXPECT_EQ(c.version, ReadUpdateCfgVersion()) << c.tree;
+    EXPECT_TRUE(client.VictimIntact()) << c.tree;
+    EXPECT_FALSE(testsupport::FileExists("Data/Gone.dat")) << c.tree;
+  }
+}
+
+TEST(HostileServer, BrokenServerListPackagesStopAtStage15) {
+  for (const char* tree : {"badtrailer", "hugemember"}) {
+    ClientFolder client(std::string("Package_") + tree);
+    client.UseTree(tree);
+    EngineRun r(client);
+    ASSERT_TRUE(r.UntilStage(UpdateStage::ServerListBroken)) << tree;
+    r.run.reset();
+    EXPECT_TRUE(r.window.Messages().empty()) << tree;
+    EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty()) << tree;
+    EXPECT_EQ(kUnchanged, ReadUpdateCfgVersion()) << tree;
+  }
+}
+
+TEST(HostileServer, ListArrivingEmptyForeverIsFetchedFourTimes) {
+  ClientFolder client("EmptyList");
+  client.UseTree("emptylist");
+  DeleteFileA("LauncherCfg/dlllist.xml");
+  AccessLog log;
+  EngineRun r(client);
+  ASSERT_TRUE(r.UntilMessage(WM_UPDATE_COMPLETE));
+  r.run.reset();
+  EXPECT_EQ(4, log.Counts()["/emptylist/micro/1.0.0.3/launchercfg/dlllist.xml"]);
+}
+
+TEST(HostileServer, MissingAddressEndsTheLauncherWithText20) {
+  static int ended = 0;
+  ended = 0;
+  LauncherCfg::EndProcessHook previous = LauncherCfg::SetEndProcessHook([](int code) { ended = code; });
+  ClientFolder client("NoAddress");
+  client.UseTree("noaddress");
+  {
+    EngineRun r(client);
+    EXPECT_TRUE(r.Until([] { return ended != 0; }));
+  }
+  LauncherCfg::SetEndProcessHook(previous);
+  EXPECT_EQ(-1, ended);
+  EXPECT_EQ("错误(0):text21", testsupport::ShownBoxes().back().text);
+  EXPECT_EQ(kUnchanged, ReadUpdateCfgVersion());
+}
+
+// A primary server that misbehaves: the package comes from the backup, and
+// never as a splice of the two (the first type tried is WinINet, so the
+// plain-socket downloader's part file of the primary is there when the
+// backup is fetched).
+TEST(HostileServer, MisbehavingPrimaryFallsBackToTheBackup) {
+  const std::string package = ReadFileBytes(ServedPath("good", "serverlist.pak"));
+  const struct {
+    const char* name;
+    testhttp::Script script;
+  } cases[] = {
+      {"wrong bytes, then closed", {testhttp::Send(testhttp::Reply(
+                                       "200 OK", "Content-Length: " + std::to_string(package.size()) + "\r\n",
+                                       testhttp::Pattern(package.size() / 2)))}},
+      {"503", {testhttp::Send(testhttp::Reply("503 Busy", "Content-Length: 0\r\n", ""))}},
+      {"stalls", {testhttp::Send(testhttp::Reply("200 OK", "Content-Length: 100\r\n", "x")), testhttp::Stall(6000)}},
+  };
+  for (const auto& c : cases) {
+    ClientFolder client("Primary");
+    client.SetHttpID(DOWNLOAD_INET);
+    testhttp::Server primary([&](const std::string&, int) { return c.script; });
+    client.SetServerListUrls(primary.Url("/sl"), NginxUrl("/good/backup/serverlist"));
+    EngineTestWindow window;
+    window.Configure(client.Settings());
+    UpdateRun run(&window);
+    run.Context().SetupGlobalDownloader();
+    EXPECT_TRUE(DownloadServerList(run.Context())) << c.name;
+    EXPECT_EQ("1.0.0.3", run.Context().Tables().newVersion) << c.name;
+    EXPECT_EQ(DOWNLOAD_HTTPGET, run.Context().DownloadType()) << c.name;
+    EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty()) << c.name;
+  }
+}

@@ -1,0 +1,206 @@
+// The library-backed ping against the loopback peer: one run over every
+// behaviour, an empty list, hung hosts at teardown, the installed thread
+// procedure, the ping message and the server session registry.
+#include <gtest/gtest.h>
+
+#include <process.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "NewNetwork/NetTestUtil.h"
+#include "ServerListIni.h"
+#include "ServerPing.h"
+#include "ServerSessionManager.h"
+#include "support/TestSupport.h"
+
+using nettest::PeerPort;
+using testsupport::ReportCapture;
+
+namespace {
+
+struct Completion {
+  volatile LONG calls = 0;
+  DWORD at = 0;
+};
+
+void OnDone(void* context) {
+  Completion* done = static_cast<Completion*>(context);
+  done->at = GetTickCount();
+  InterlockedIncrement(&done->calls);
+}
+
+ServerEntry Row(const std::string& behaviour, uint16_t group, int index) {
+  ServerEntry e;
+  e.kind = "server";
+  e.state = "normal";
+  e.name = behaviour + std::to_string(index);
+  e.ip = "127.0.0.1";
+  e.areaIndex = 1;
+  e.recommend = 1;
+  e.port = 8000;
+  e.doublelineindex = group;
+  e.pingport = PeerPort(behaviour);
+  return e;
+}
+
+std::vector<std::string> Names(const ServerList& list) {
+  std::vector<std::string> names;
+  for (const ServerEntry& e : list.Rows()) names.push_back(e.name);
+  return names;
+}
+
+}  // namespace
+
+TEST(PingRun, EveryBehaviourMeasuredChosenAndWritten) {
+  ASSERT_NE(0, PeerPort("echo")) << "the loopback peer is not running";
+  struct Expect {
+    const char* behaviour;
+    uint16_t group;
+    bool answered;
+  } table[] = {
+      {"echo", 5, true},      {"delay", 5, true},     {"silent", 2, false},   {"two", 2, true},
+      {"nolisten", 0, false}, {"close", 0, false},    {"reset", 0, false},    {"hung", 0, false},
+      {"oversize", 0, false}, {"badlen", 0, false},   {"plain", 0, false},    {"lzo", 0, true},
+      {"lzocorrupt", 0, false}, {"dribble", 0, true}, {"wrongtype", 0, false}, {"short", 0, false},
+      {"echo", 0, true},
+  };
+  ServerList list;
+  for (int i = 0; i < static_cast<int>(sizeof(table) / sizeof(table[0])); ++i)
+    list.Add(Row(table[i].behaviour, table[i].group, i));
+  Completion done;
+  list.SetCompletion(&OnDone, &done);
+
+  ServerPing::PingRunStats stats = {};
+  ReportCapture reports;
+  const DWORD start = GetTickCount();
+  ServerPing::RunPing(list, ServerPing::kPingWaitMs, &stats);
+  const DWORD end = GetTickCount();
+
+  EXPECT_EQ(1, done.calls);
+  EXPECT_LT(end - done.at, 3000u) << "teardown with a hung connect must be prompt";
+  EXPECT_LT(end - start, 12000u);
+  EXPECT_EQ(0, stats.outstandingAfterTeardown);
+  EXPECT_EQ(0u, ServerSessionManager::GetInstance().Count());
+  EXPECT_TRUE(reports.Contains("解压失败"));
+
+  // Group-0 rows in list order, then the fastest of group 2, then of group 5.
+  std::vector<std::string> order;
+  for (int i = 4; i < 17; ++i) order.push_back(std::string(table[i].behaviour) + std::to_string(i));
+  order.push_back("two3");
+  order.push_back("echo0");
+  EXPECT_EQ(order, Names(list));
+  for (const ServerEntry& e : list.Rows()) {
+    bool answered = false;
+    for (const Expect& x : table)
+      if (e.name.rfind(x.behaviour, 0) == 0 && isdigit(static_cast<unsigned char>(e.name[strlen(x.behaviour)])))
+        answered = x.answered;
+    if (answered) {
+      EXPECT_LT(e.ping, 2000) << e.name;
+    } else {
+      EXPECT_EQ(10000, e.ping) << e.name;
+    }
+  }
+
+  // The game's file from these results: one line per row of the area, masked.
+  ASSERT_TRUE(WriteServerListIniFromPingList(list, 1, "ping_run.ini"));
+  std::string bytes = testsupport::ReadFileBytes("ping_run.ini");
+  for (char& c : bytes) c = static_cast<char>(c ^ kServerListMask);
+  std::vector<ServerEntry> rows = list.Rows();
+  std::string first = "node server normal nolisten4 127.0.0.1 1 8000 0 0 " + std::to_string(rows[0].pingport) + " 10000\r\n";
+  EXPECT_EQ(first, bytes.substr(0, first.size()));
+  EXPECT_NE(std::string::npos, bytes.find(" " + std::to_string(rows.back().ping) + "\r\n"));
+}
+
+TEST(PingRun, DelayedAnswerGivesHalfTheRoundTrip) {
+  ServerList list;
+  list.Add(Row("delay", 0, 0));
+  ServerPing::RunPing(list, ServerPing::kPingWaitMs, nullptr);
+  // The peer answers after 300 ms.
+  EXPECT_GE(list.Rows()[0].ping, 145);
+  EXPECT_LT(list.Rows()[0].ping, 1500);
+}
+
+TEST(PingRun, EmptyListEndsAtOnce) {
+  ServerList list;
+  Completion done;
+  list.SetCompletion(&OnDone, &done);
+  const DWORD start = GetTickCount();
+  ServerPing::RunPing(list, ServerPing::kPingWaitMs, nullptr);
+  EXPECT_EQ(1, done.calls);
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_EQ(0u, list.Count());
+  EXPECT_FALSE(testsupport::FileExists("server_list.ini"));
+}
+
+TEST(PingRun, HungConnectsEndPromptlyAtTeardown) {
+  ServerList list;
+  for (int i = 0; i < 20; ++i) list.Add(Row("hung", 0, i));
+  Completion done;
+  list.SetCompletion(&OnDone, &done);
+  ServerPing::PingRunStats stats = {};
+  const DWORD start = GetTickCount();
+  ServerPing::RunPing(list, 300, &stats);
+  EXPECT_LT(GetTickCount() - start, 4000u);
+  EXPECT_EQ(1, done.calls);
+  EXPECT_EQ(20, stats.outstandingAtEnd);
+  EXPECT_EQ(0, stats.outstandingAfterTeardown);
+  for (const ServerEntry& e : list.Rows()) EXPECT_EQ(10000, e.ping);
+}
+
+TEST(PingRun, InstalledThreadProcedureAlwaysCompletes) {
+  ServerPing::InstallNetworkPing();
+  ASSERT_EQ(&ServerPing::PingThreadProc, GetPingThreadProc());
+  ServerList list;
+  for (int i = 0; i < 3; ++i) list.Add(Row("nolisten", 0, i));
+  Completion done;
+  list.SetCompletion(&OnDone, &done);
+  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, GetPingThreadProc(), &list, 0, nullptr));
+  ASSERT_NE(nullptr, thread);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
+  CloseHandle(thread);
+  EXPECT_EQ(1, done.calls);
+  SetPingThreadProc(nullptr);
+}
+
+TEST(PingMessage, LayoutAndRoundTripAcrossTheWrap) {
+  char message[ServerPing::kPingMessageSize];
+  ServerPing::BuildPingMessage(message, 0x12345678);
+  const unsigned char expect[] = {14, 0, 0, 0, 0, 0, 0, 0x05, 0x08, 0, 0x78, 0x56, 0x34, 0x12};
+  EXPECT_EQ(0, memcmp(expect, message, sizeof(expect)));
+  struct Case {
+    DWORD now;
+    uint16_t echoed, roundTrip;
+  } cases[] = {{65540, 65530, 10}, {1010, 1000, 10}, {0x10000, 0xFFFF, 1}, {77, 77, 0}};
+  for (const Case& c : cases) EXPECT_EQ(c.roundTrip, ServerPing::RoundTrip(c.now, c.echoed)) << c.now;
+}
+
+TEST(ServerSessionRegistry, RegistersOnceAndRemovesOnlyItsOwnEntry) {
+  ServerSessionManager& registry = ServerSessionManager::GetInstance();
+  const size_t before = registry.Count();
+  ServerSession first(&registry), second(&registry), never(&registry);
+  first.OnConnect(false, 7);
+  EXPECT_EQ(before, registry.Count());
+  EXPECT_FALSE(first.IsRegistered());
+
+  first.OnConnect(true, 7);
+  EXPECT_EQ(&first, registry.FindServer(7));
+  EXPECT_TRUE(first.IsRegistered());
+  ReportCapture reports;
+  second.OnConnect(true, 7);
+  EXPECT_TRUE(reports.Contains("FindServer( pServer->GetSessionIndex() ) == NULL"));
+  EXPECT_EQ(&first, registry.FindServer(7));
+  second.OnDisconnect();
+  EXPECT_EQ(&first, registry.FindServer(7));
+  second.OnAccept(7);
+  EXPECT_TRUE(reports.Contains("ServerSession::OnAccept的这个ID还存在，所以不能进行插入"));
+
+  never.OnDisconnect();
+  EXPECT_FALSE(never.IsRegistered());
+  EXPECT_EQ(before + 1, registry.Count());
+  first.OnDisconnect();
+  EXPECT_EQ(nullptr, registry.FindServer(7));
+  EXPECT_EQ(1, first.SetValue(5));
+  EXPECT_EQ(5, first.GetValue());
+}

@@ -1,0 +1,247 @@
+// Quickmend.exe started as the launcher starts it, against the kit's nginx
+// and the fault server, with a fake launcher inside the served packages.
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "TestHttpServer.h"
+#include "WinDriver.h"
+#include "support/TestSupport.h"
+
+using testsupport::FileExists;
+using testsupport::FixturePath;
+using testsupport::ReadFileBytes;
+using namespace testhttp;
+
+namespace {
+
+const DWORD kWait = 60000;  // generous: the 32-bit programs run emulated on a shared machine
+const DWORD kEnded = 0xFFFFFFFFu;  // exit code -1
+const std::string kOld = "the old launcher";
+const int kStatus = 1001, kRetry = 1003, kProgress = 1000;
+
+std::string WindowsPath(const std::string& path) { return path[0] == '/' ? "Z:" + path : path; }
+std::string Served(const std::string& name) { return ReadFileBytes(FixturePath("quickmend_server/" + name)); }
+std::string NginxUrl(const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(std::atoi(Served("port").c_str())) + path;
+}
+
+// A fresh installation folder: an old launcher (or none) and UpdateCfg.xml.
+std::string Folder(const std::string& name, const char* cfg = "full", bool launcher = true) {
+  char cwd[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  std::string dir = std::string(cwd) + "\\" + name;
+  testsupport::RemoveTree(dir);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  CreateDirectoryA((dir + "\\LauncherCfg").c_str(), nullptr);
+  if (launcher) testsupport::WriteFileBytes(dir + "\\zarn_launcher.exe", kOld);
+  testsupport::WriteFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml",
+                              ReadFileBytes(FixturePath(std::string("quickmend/updatecfg/") + cfg + ".xml")));
+  return dir;
+}
+
+template <class Condition>
+bool Eventually(Condition condition, DWORD timeoutMs = kWait) {
+  for (DWORD start = GetTickCount(); !condition(); Sleep(50))
+    if (GetTickCount() - start > timeoutMs) return false;
+  return true;
+}
+
+// The fake launcher installed, started with "1" as its whole command line.
+bool InstalledAndStarted(const std::string& dir) {
+  return ReadFileBytes(dir + "\\zarn_launcher.exe") == ReadFileBytes(WindowsPath(FAKE_LAUNCHER_EXE)) &&
+         Eventually([&] { return ReadFileBytes(dir + "\\launcher_started.txt") == "1\n"; });
+}
+
+// CPU ms of each thread of the process (Wine gives the times of another
+// process's threads, not of the process).
+std::map<DWORD, uint64_t> ThreadCpuMs(DWORD pid) {
+  std::map<DWORD, uint64_t> times;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    HANDLE thread = entry.th32OwnerProcessID == pid ? OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID)
+                                                    : nullptr;
+    FILETIME created, exited, kernel, user;
+    auto ms = [](const FILETIME& t) { return ((uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 10000; };
+    if (thread != nullptr && GetThreadTimes(thread, &created, &exited, &kernel, &user))
+      times[entry.th32ThreadID] = ms(kernel) + ms(user);
+    if (thread != nullptr) CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+  return times;
+}
+
+bool FromWinINet(const std::string& request) { return request.find("InetURL:/1.0") != std::string::npos; }
+Script NotFound() { return Script{Send(Reply("404 Not Found", "Content-Length: 0\r\n", ""))}; }
+
+struct Quickmend {
+  windriver::Process process;
+  HWND dialog = nullptr;
+
+  // url as the whole command line, as the launcher passes it.
+  bool Launch(const std::string& dir, const std::string& url) {
+    return process.Start(WindowsPath(QUICKMEND_EXE), url, dir, 240000);
+  }
+  bool Start(const std::string& dir, const std::string& url) {
+    if (!Launch(dir, url)) return false;
+    dialog = windriver::WaitForWindow(process.Id(), "#32770", "Quickmend", kWait);
+    return dialog != nullptr && windriver::WaitIdle(dialog, kWait);
+  }
+  std::string Status() const { return windriver::WindowText(GetDlgItem(dialog, kStatus)); }
+  // A finished attempt: its text shown and Retry enabled.
+  bool Failed(const std::string& text) {
+    return Eventually([&] { return windriver::IsEnabled(dialog, kRetry) && Status() == text; });
+  }
+  bool Retry() { return windriver::Click(dialog, kRetry) && windriver::WaitIdle(dialog, kWait); }
+  int Progress(UINT message, WPARAM wParam = 0) const {
+    return static_cast<int>(SendMessageA(GetDlgItem(dialog, kProgress), message, wParam, 0));
+  }
+  DWORD ExitCode() {
+    DWORD code = 99;
+    return process.WaitExit(kWait, &code) ? code : 99;
+  }
+};
+
+}  // namespace
+
+TEST(QuickmendGui, InstallsTheLowerCasedPackageAndRestartsTheLauncher) {
+  size_t logMark = Served("access.log").size();
+  std::string dir = Folder("install");
+  Quickmend run;
+  ASSERT_TRUE(run.Launch(dir, NginxUrl("/LAUNCHER/1.25")));
+  EXPECT_EQ(run.ExitCode(), kEnded);
+  EXPECT_TRUE(InstalledAndStarted(dir));
+  EXPECT_FALSE(FileExists(dir + "\\zarn_launcher_new.exe") || FileExists(dir + "\\launcher.pak"));
+  std::string cfg = ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml");
+  EXPECT_EQ(cfg.find("<PatchVer"), cfg.rfind("<PatchVer")) << cfg;  // exactly once
+  EXPECT_NE(cfg.find("<PatchVer>1.250</PatchVer>"), std::string::npos) << cfg;
+  EXPECT_NE(cfg.find("<Version>1.0.0.4</Version>"), std::string::npos) << cfg;
+  EXPECT_TRUE(Eventually(
+      [&] { return Served("access.log").find("\"GET /launcher/1.25.pak HTTP/1.1\"", logMark) != std::string::npos; },
+      5000));
+}
+
+TEST(QuickmendGui, AFailedDownloadWithWinINetInstallsWithThePlainGet) {
+  const std::string package = Served("www/launcher/1.25.pak");
+  Server server([&](const std::string& request, int) {
+    return FromWinINet(request) ? NotFound() : Script{Send(Ok(package))};
+  });
+  std::string dir = Folder("fallback");
+  Quickmend run;
+  ASSERT_TRUE(run.Launch(dir, server.Url("/launcher/1.25")));
+  EXPECT_EQ(run.ExitCode(), kEnded);
+  EXPECT_TRUE(InstalledAndStarted(dir));
+  ASSERT_GE(server.RequestCount(), 2);
+  EXPECT_TRUE(FromWinINet(server.Requests().front()));
+}
+
+TEST(QuickmendGui, FiveRetriesThenTheSixthPressEndsWithoutThreadsLeftOver) {
+  Server server([](const std::string&, int) { return NotFound(); });
+  std::string url = server.Url("/launcher/2.0");
+  std::string dir = Folder("retries");
+  Quickmend run;
+  ASSERT_TRUE(run.Start(dir, url));
+  size_t firstThreads = 0;
+  for (int round = 0; round <= 5; ++round) {
+    ASSERT_TRUE(run.Failed("下载" + url + ".pak 失败")) << round << ": " << run.Status();
+    // Each attempt's progress thread ends with it (a few of Wine's own come and go).
+    size_t threads = ThreadCpuMs(run.process.Id()).size();
+    if (round == 0) firstThreads = threads;
+    EXPECT_LE(threads, firstThreads + 2) << round;
+    ASSERT_TRUE(run.Retry()) << round;
+  }
+  EXPECT_EQ(run.ExitCode(), kEnded);
+  // Six attempts, each with one WinINet request (a 404 is not retried) and the other type's.
+  int inet = 0;
+  for (const std::string& request : server.Requests()) inet += FromWinINet(request) ? 1 : 0;
+  EXPECT_EQ(inet, 6);
+  EXPECT_GT(server.RequestCount(), 12);
+  EXPECT_EQ(ReadFileBytes(dir + "\\zarn_launcher.exe"), kOld);
+}
+
+TEST(QuickmendGui, FailureTexts) {
+  {
+    Quickmend run;
+    ASSERT_TRUE(run.Start(Folder("no_address"), ""));
+    EXPECT_EQ(run.Status(), "请使用 zarn_launcher.exe 更新");
+    EXPECT_FALSE(windriver::IsEnabled(run.dialog, kRetry));
+    PostMessageA(run.dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.ExitCode(), 0u);
+  }
+  {
+    Quickmend run;
+    ASSERT_TRUE(run.Launch(Folder("no_launcher", "full", false), NginxUrl("/launcher/1.25")));
+    HWND box = windriver::WaitForWindow(run.process.Id(), "#32770", nullptr, kWait);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(FindWindowExA(box, nullptr, "Static", "存放目录不正确"), nullptr);
+    windriver::DismissOtherDialogs(run.process.Id(), nullptr);
+    EXPECT_EQ(run.ExitCode(), kEnded);
+  }
+  // The download succeeded (the bar stands full), what follows failed.
+  const struct {
+    const char *name, *path, *cfg, *text;
+    bool installed;
+  } cases[] = {
+      {"damaged", "/launcher/damaged", "full", "解压zarn_launcher.exe失败", false},
+      {"unrecorded", "/launcher/1.25", "no_update", "写入版本号失败", true},
+  };
+  for (const auto& c : cases) {
+    std::string dir = Folder(c.name, c.cfg);
+    Quickmend run;
+    ASSERT_TRUE(run.Start(dir, NginxUrl(c.path))) << c.name;
+    ASSERT_TRUE(run.Failed(c.text)) << run.Status();
+    EXPECT_TRUE(Eventually([&] {
+      int upper = run.Progress(PBM_GETRANGE, FALSE);
+      return upper > 0 && run.Progress(PBM_GETPOS) == upper;
+    }, 5000)) << c.name;
+    std::string launcher = ReadFileBytes(dir + "\\zarn_launcher.exe");
+    EXPECT_EQ(launcher == ReadFileBytes(WindowsPath(FAKE_LAUNCHER_EXE)), c.installed) << c.name;
+    EXPECT_EQ(launcher == kOld, !c.installed) << c.name;
+    EXPECT_EQ(FileExists(dir + "\\launcher.pak"), !c.installed) << c.name;  // kept when unpacking failed
+    PostMessageA(run.dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(run.ExitCode(), 0u) << c.name;
+    EXPECT_FALSE(FileExists(dir + "\\launcher_started.txt")) << c.name;
+  }
+}
+
+TEST(QuickmendGui, WaitsWithTheCpuIdleAndCancelEndsMidDownload) {
+  // Part of the body, then nothing for longer than the test waits.
+  Server server([](const std::string& request, int) {
+    if (!FromWinINet(request)) return NotFound();
+    return Script{Send(Reply("200 OK", "Content-Length: 100000\r\n", Pattern(8192))), Stall(60000)};
+  });
+  std::string url = server.Url("/Launcher/3.0");
+  std::string dir = Folder("cancel");
+  Quickmend run;
+  ASSERT_TRUE(run.Start(dir, url));
+  EXPECT_EQ(run.Status(), "正在下载:" + url + ",请稍候...");
+  ASSERT_TRUE(Eventually([&] { return run.Progress(PBM_GETPOS) > 0; })) << run.Status();
+  EXPECT_EQ(run.Progress(PBM_GETRANGE, FALSE), 100000);
+
+  std::map<DWORD, uint64_t> before = ThreadCpuMs(run.process.Id());
+  DWORD wall = GetTickCount();
+  Sleep(3000);
+  std::map<DWORD, uint64_t> after = ThreadCpuMs(run.process.Id());
+  wall = GetTickCount() - wall;
+  uint64_t cpu = 0;
+  for (const auto& thread : after)
+    if (before.count(thread.first)) cpu += thread.second - before[thread.first];
+  ASSERT_GE(after.size(), 3u);  // the dialog's, the download and the progress thread at least
+  EXPECT_LT(cpu * 10, wall) << cpu << " ms of CPU in " << wall << " ms";
+
+  DWORD closed = GetTickCount();
+  PostMessageA(run.dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_LT(GetTickCount() - closed, 15000u);
+  EXPECT_EQ(ReadFileBytes(dir + "\\zarn_launcher.exe"), kOld);
+}
