@@ -4,6 +4,7 @@
 #include "PopupDrag.h"
 #include "PopupIds.h"
 #include "ProcessChecks.h"
+#include "VersionChain.h"
 #include "common/EngineFun/ReportSink.h"
 
 namespace {
@@ -12,18 +13,6 @@ const UINT WM_OPTIMISATION_FINISHED = WM_APP + 130;
 // 2 GiB, as low and high halves.
 const uint32_t kNeededLow = 0x80000000u, kNeededHigh = 0;
 
-const char kGameLibrary[] = "kestrand.dll";
-
-std::string FileNamePart(const std::string& path) {
-  const size_t cut = path.find_last_of("/\\");
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-bool GameClientRunning(const std::string& exeName) {
-  const std::string name = FileNamePart(exeName);
-  return (!name.empty() && CountProcessesByName(name.c_str()) > 0) || IsModuleLoadedInAnyProcess(kGameLibrary);
-}
-
 void ShowRefusal(int textId) {
   EngineFunc::ShowMessageBox(nullptr, LauncherText(textId).c_str(), LauncherText(16).c_str(), MB_OK);
 }
@@ -31,7 +20,7 @@ void ShowRefusal(int textId) {
 }  // namespace
 
 OptimisationChecks DefaultOptimisationChecks(const std::string& exeName) {
-  return OptimisationChecks{exeName, &GameClientRunning, &HasEnoughDiskSpace};
+  return OptimisationChecks{exeName, &IsGameClientRunning, &HasEnoughDiskSpace};
 }
 
 BEGIN_MESSAGE_MAP(CDlg_Optimization, CDialog)

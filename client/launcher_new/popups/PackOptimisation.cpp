@@ -35,7 +35,7 @@ void GetOptimisedPacks(OptimisedPacks packs) {
 bool IsPackOptimisationRunning() { return InterlockedCompareExchange(&RunningCount(), 0, 0) > 0; }
 
 PackOptimisation::PackOptimisation(const OptimisationView& view, const OptimisedPacks packs) : m_view(view) {
-  for (int i = 0; i < kOptimisedPackCount; ++i) m_workers[i] = {this, packs[i]};
+  for (int i = 0; i < kOptimisedPackCount; ++i) m_workers[i] = {this, packs[i], 0, 0};
 }
 
 int PackOptimisation::Percent(int64_t done, int64_t total) {
@@ -46,19 +46,21 @@ int PackOptimisation::Percent(int64_t done, int64_t total) {
 
 int64_t PackOptimisation::Done() const {
   int64_t done = 0;
-  for (const Worker& w : m_workers)
-    if (w.pack != nullptr) done += std::max<LONG>(0, w.pack->CompactProgress());
+  for (const Worker& w : m_workers) {
+    // A counter is the pack's own from its worker's start on; before that
+    // it may still hold an earlier run's figure.
+    if (w.pack != nullptr && w.started != 0)
+      done += std::min<int64_t>(std::max<LONG>(0, w.pack->CompactProgress()), w.entries);
+  }
   return std::min(done, m_total);
 }
 
 bool PackOptimisation::Start() {
   m_total = 0;
   for (Worker& w : m_workers) {
-    if (w.pack == nullptr) continue;
-    if (w.pack->IsOpen()) m_total += w.pack->EntryCount();
-    // A count left from an earlier run would show as progress before the
-    // worker starts over.
-    InterlockedExchange(&w.pack->m_compactProgress, 0);
+    w.entries = w.pack != nullptr && w.pack->IsOpen() ? w.pack->EntryCount() : 0;
+    w.started = 0;
+    m_total += w.entries;
   }
   InterlockedExchange(&m_workersLeft, kOptimisedPackCount);
   InterlockedIncrement(&RunningCount());
@@ -74,6 +76,7 @@ bool PackOptimisation::Start() {
 
 unsigned __stdcall PackOptimisation::WorkerMain(void* context) {
   Worker* w = static_cast<Worker*>(context);
+  InterlockedExchange(&w->started, 1);
   w->pack->CompactPack();  // a failed pack keeps its old files; its counter still reaches its count
   InterlockedDecrement(&w->run->m_workersLeft);
   return 0;

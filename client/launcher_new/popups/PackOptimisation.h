@@ -52,6 +52,8 @@ class PackOptimisation {
   struct Worker {
     PackOptimisation* run;
     FilePack::CFilePackIndexMgr* pack;
+    int64_t entries;        // the pack's entry count at the start (0 when closed)
+    volatile LONG started;  // set by the worker before it compacts
   };
   static unsigned __stdcall WorkerMain(void* context);
   static unsigned __stdcall ProgressMain(void* context);
