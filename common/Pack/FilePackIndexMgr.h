@@ -96,6 +96,8 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   // filter (may be null) keeps only the keys it accepts.
   std::vector<std::string> MissingMicroKeys(bool (*filter)(const std::string& key) = nullptr);
   size_t MicroRecordCount();
+  // A copy of the micro index, by key.
+  std::unordered_map<std::string, MicroIndexRecord> MicroRecords();
   // Checks a downloaded file against the micro index and parks it as a
   // .pkg3 record; false (and the file deleted) when it is refused.
   bool AddDownloadedResource(const char* name, const char* downloadedPath);

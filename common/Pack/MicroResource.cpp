@@ -83,6 +83,11 @@ size_t CFilePackIndexMgr::MicroRecordCount() {
   return m_microIndex.size();
 }
 
+std::unordered_map<std::string, MicroIndexRecord> CFilePackIndexMgr::MicroRecords() {
+  SharedHold hold(this);
+  return m_microIndex;
+}
+
 bool CFilePackIndexMgr::GetMicroLocalPath(const char* name, std::string* address) {
   if (name == nullptr || address == nullptr) {
     ENGINE_REPORT("false&&\"指针为空\"");

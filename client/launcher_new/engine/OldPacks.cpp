@@ -34,9 +34,10 @@ unsigned __stdcall ReconcileOldPack(void* arg) {
     return 0;
   }
   bool marked = false;
-  for (const auto& resource : previous.m_microIndex) {
-    auto now = fresh.m_microIndex.find(resource.first);
-    if (now == fresh.m_microIndex.end() || now->second.crc != resource.second.crc)
+  const auto now = fresh.MicroRecords();
+  for (const auto& resource : previous.MicroRecords()) {
+    auto found = now.find(resource.first);
+    if (found == now.end() || found->second.crc != resource.second.crc)
       marked = job->pack->DeleteFile(resource.first.c_str()) || marked;
   }
   if (marked && job->pack->SaveChanges() && job->inMoveList) *job->changed = true;

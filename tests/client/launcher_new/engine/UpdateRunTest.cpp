@@ -33,10 +33,10 @@ std::vector<std::vector<std::string>> ExpectLines() {
 }
 
 std::string ReadPackKey(FilePack::CFilePackIndexMgr& pack, const std::string& key) {
-  const PackEntry* entry = pack.FindEntry(key.c_str());
-  if (entry == nullptr) return "(missing)";
-  std::string bytes(entry->size, '\0');
-  return pack.ReadEntryData(entry, reinterpret_cast<uint8_t*>(&bytes[0]), true) ? bytes : "(unreadable)";
+  PackEntry entry;
+  if (!pack.FindEntry(key.c_str(), &entry)) return "(missing)";
+  std::string bytes(entry.size, '\0');
+  return pack.ReadEntryData(&entry, reinterpret_cast<uint8_t*>(&bytes[0]), true) ? bytes : "(unreadable)";
 }
 
 }  // namespace
