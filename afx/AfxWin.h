@@ -4,5 +4,8 @@
 #include "AfxControls.h"
 #include "AfxDialog.h"
 #include "AfxGdi.h"
+#include "AfxGdiPlus.h"
+#include "AfxLayered.h"
+#include "AfxScoped.h"
 #include "AfxString.h"
 #include "AfxWnd.h"

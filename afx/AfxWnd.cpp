@@ -1,6 +1,9 @@
 #include "AfxWnd.h"
 
+#include <cstdio>
 #include <mutex>
+#include <set>
+#include <string>
 #include <unordered_map>
 
 #include "common/EngineFun/Helper.h"
@@ -89,13 +92,51 @@ HWND CWnd::UnsubclassWindow() {
   return hwnd;
 }
 
+namespace {
+
+bool IsOwnClass(const char* className) {
+  WNDCLASSEXA info = {};
+  info.cbSize = sizeof(info);
+  return ::GetClassInfoExA(::GetModuleHandleA(nullptr), className, &info) && info.lpfnWndProc == &AfxWndProc;
+}
+
+}  // namespace
+
 BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* text, DWORD style, const RECT& r,
                     CWnd* parent, UINT_PTR idOrMenu) {
+  if (m_hWnd != nullptr) {
+    ENGINE_ASSERT(false && "CreateEx: already bound");
+    return FALSE;
+  }
+  bool own = className != nullptr && IsOwnClass(className);
   HWND hwnd = ::CreateWindowExA(exStyle, className, text, style, r.left, r.top, r.right - r.left,
                                 r.bottom - r.top, parent ? parent->m_hWnd : nullptr,
-                                reinterpret_cast<HMENU>(idOrMenu), ::GetModuleHandleA(nullptr), nullptr);
+                                reinterpret_cast<HMENU>(idOrMenu), ::GetModuleHandleA(nullptr),
+                                own ? this : nullptr);
   if (hwnd == nullptr) return FALSE;
-  return SubclassWindow(hwnd);
+  return own ? m_hWnd == hwnd : SubclassWindow(hwnd);
+}
+
+const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
+  static std::mutex lock;
+  static std::set<std::string> names;
+  char name[96];
+  snprintf(name, sizeof name, "ZarnWnd:%x:%p:%p:%p", classStyle, static_cast<void*>(cursor),
+           static_cast<void*>(background), static_cast<void*>(icon));
+  std::lock_guard<std::mutex> hold(lock);
+  auto found = names.find(name);
+  if (found != names.end()) return found->c_str();
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.style = classStyle;
+  wc.lpfnWndProc = &AfxWndProc;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.hCursor = cursor;
+  wc.hbrBackground = background;
+  wc.hIcon = icon;
+  wc.lpszClassName = name;
+  if (!::RegisterClassExA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+  return names.insert(name).first->c_str();
 }
 
 BOOL CWnd::DestroyWindow() {
@@ -146,9 +187,76 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
+namespace {
+
+UINT TaskMessage() {
+  static const UINT message = ::RegisterWindowMessageA("ZarnWindowTask");
+  return message;
+}
+
+// Tasks in flight by number: the message carries the number, never a
+// pointer, so a message from elsewhere runs nothing.
+struct TaskTable {
+  std::mutex lock;
+  LPARAM next = 0;
+  std::map<LPARAM, const std::function<void()>*> tasks;
+};
+
+TaskTable& Tasks() {
+  static TaskTable table;
+  return table;
+}
+
+void RunTask(LPARAM number) {
+  const std::function<void()>* task = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(Tasks().lock);
+    auto found = Tasks().tasks.find(number);
+    if (found == Tasks().tasks.end()) return;
+    task = found->second;
+    Tasks().tasks.erase(found);
+  }
+  (*task)();
+}
+
+}  // namespace
+
+bool afx::RunOnWindowThread(HWND hwnd, const std::function<void()>& task) {
+  if (hwnd == nullptr || !::IsWindow(hwnd)) return false;
+  if (::GetWindowThreadProcessId(hwnd, nullptr) == ::GetCurrentThreadId()) {
+    task();
+    return true;
+  }
+  LPARAM number;
+  {
+    std::lock_guard<std::mutex> hold(Tasks().lock);
+    number = ++Tasks().next;
+    Tasks().tasks[number] = &task;
+  }
+  ::SendMessageA(hwnd, TaskMessage(), 0, number);
+  std::lock_guard<std::mutex> hold(Tasks().lock);
+  // Still listed: the window never ran it (it went away meanwhile).
+  return Tasks().tasks.erase(number) == 0;
+}
+
 LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   CWnd* wnd = CWnd::FromHandlePermanent(hwnd);
+  if (wnd == nullptr && message == WM_NCCREATE) {
+    // Our own classes carry the object in the create parameters.
+    const CREATESTRUCTA* cs = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    wnd = cs != nullptr ? static_cast<CWnd*>(cs->lpCreateParams) : nullptr;
+    if (wnd != nullptr && wnd->m_hWnd == nullptr) {
+      wnd->m_hWnd = hwnd;
+      Bind(hwnd, wnd);
+    } else {
+      wnd = nullptr;
+    }
+  }
   if (wnd == nullptr) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+  if (message == TaskMessage() && message != 0) {
+    RunTask(lParam);
+    return 0;
+  }
   MSG msg = {hwnd, message, wParam, lParam, 0, {0, 0}};
   const MSG* outer = wnd->m_current;
   wnd->m_current = &msg;

@@ -12,6 +12,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -67,6 +68,13 @@ template <auto F> LRESULT OnErase(CWnd* w, UINT, WPARAM wp, LPARAM) {
   CDC dc(reinterpret_cast<HDC>(wp));
   return (Self<F>(w)->*F)(&dc);
 }
+template <auto F> LRESULT OnCreateMsg(CWnd* w, UINT, WPARAM, LPARAM lp) {
+  return (Self<F>(w)->*F)(reinterpret_cast<CREATESTRUCTA*>(lp));
+}
+template <auto F> LRESULT OnSizeMsg(CWnd* w, UINT, WPARAM wp, LPARAM lp) {
+  (Self<F>(w)->*F)(static_cast<UINT>(wp), static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+  return 0;
+}
 CWnd* ChildFromHandle(CWnd* parent, HWND child);
 template <auto F> LRESULT OnCtlColorMsg(CWnd* w, UINT message, WPARAM wp, LPARAM lp) {
   CDC dc(reinterpret_cast<HDC>(wp));
@@ -101,6 +109,13 @@ template <auto F> LRESULT OnCtlColorMsg(CWnd* w, UINT message, WPARAM wp, LPARAM
 // LRESULT F(WPARAM, LPARAM)
 #define ON_MESSAGE(message, F) {(message), 0, 0, 0, &afx::OnRaw<F>},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, &afx::OnVoid<&ThisClass::OnPaint>},
+// int OnCreate(CREATESTRUCTA*): -1 stops the creation
+#define ON_WM_CREATE() {WM_CREATE, 0, 0, 0, &afx::OnCreateMsg<&ThisClass::OnCreate>},
+// void OnSize(UINT type, int cx, int cy)
+#define ON_WM_SIZE() {WM_SIZE, 0, 0, 0, &afx::OnSizeMsg<&ThisClass::OnSize>},
+// void OnX(): WM_MOUSEHOVER, WM_MOUSELEAVE
+#define ON_WM_MOUSEHOVER() {WM_MOUSEHOVER, 0, 0, 0, &afx::OnVoid<&ThisClass::OnMouseHover>},
+#define ON_WM_MOUSELEAVE() {WM_MOUSELEAVE, 0, 0, 0, &afx::OnVoid<&ThisClass::OnMouseLeave>},
 // void OnSysCommand(UINT id, LPARAM)
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, 0, &afx::OnSysCmd<&ThisClass::OnSysCommand>},
 // HCURSOR OnQueryDragIcon()
@@ -148,6 +163,9 @@ class CWnd {
   BOOL SubclassWindow(HWND hwnd);
   BOOL SubclassDlgItem(UINT id, CWnd* parent);
   HWND UnsubclassWindow();
+  // A class registered with AfxRegisterWndClass binds this object from
+  // WM_NCCREATE on, so WM_CREATE and the first WM_SIZE reach the map; any
+  // other class is subclassed once it exists.
   BOOL CreateEx(DWORD exStyle, const char* className, const char* text, DWORD style, const RECT& rect,
                 CWnd* parent, UINT_PTR idOrMenu);
   BOOL DestroyWindow();
@@ -225,5 +243,16 @@ class CWnd {
 };
 
 LRESULT CALLBACK AfxWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// A window class of this module whose procedure is AfxWndProc, registered
+// once per distinct set of arguments; its name, or null when it failed.
+const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
+                                HICON icon = nullptr);
 // Pre-translates and dispatches one message (every message loop uses it).
 void AfxPumpMessage(MSG* msg);
+
+namespace afx {
+// Runs task on the thread of a window bound to a CWnd: at once when called
+// there, else by a blocking message to it (so the caller sees its effects in
+// order, exactly as a call). False when the window is gone.
+bool RunOnWindowThread(HWND hwnd, const std::function<void()>& task);
+}  // namespace afx

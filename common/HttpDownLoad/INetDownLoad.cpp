@@ -77,7 +77,8 @@ int CINetDownLoad::UnInit() {
     if (session.handle != nullptr) Api().closeHandle(session.handle);
     session.handle = nullptr;
   }
-  CoUninitialize();
+  // No CoUninitialize: this downloader never initialised COM, and the
+  // caller's apartment (a browser's, say) must outlive it.
   return 1;
 }
 

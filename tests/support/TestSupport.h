@@ -37,6 +37,8 @@ std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
+// Copies a folder with everything below it (to is made when missing).
+void CopyTree(const std::string& from, const std::string& to);
 std::string Hex(const std::string& bytes);
 
 }  // namespace testsupport

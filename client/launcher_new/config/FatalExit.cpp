@@ -21,14 +21,18 @@ EndProcessHook SetEndProcessHook(EndProcessHook hook) {
   return previous;
 }
 
-void FatalConfigExit(HWND__* owner, const char* text, const char* caption, unsigned type, int exitCode) {
-  EngineFunc::ShowMessageBox(owner, text, caption, type);
+void EndLauncherProcess(int exitCode) {
   fflush(nullptr);
   if (EndHook() != nullptr) {
     EndHook()(exitCode);
     return;
   }
   ExitProcess(static_cast<UINT>(exitCode));
+}
+
+void FatalConfigExit(HWND__* owner, const char* text, const char* caption, unsigned type, int exitCode) {
+  EngineFunc::ShowMessageBox(owner, text, caption, type);
+  EndLauncherProcess(exitCode);
 }
 
 void LayoutReadFailedExit(HWND__* owner) {

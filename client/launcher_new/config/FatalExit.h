@@ -11,8 +11,11 @@ typedef void (*EndProcessHook)(int exitCode);
 // hook may return, and then so does FatalConfigExit. Returns the previous one.
 EndProcessHook SetEndProcessHook(EndProcessHook hook);
 
-// Shows the box, flushes, then ExitProcess: no static destructor runs while
-// worker threads are alive.
+// Flushes, then ExitProcess (or the hook): leaving from any thread without
+// running static destructors under live worker threads.
+void EndLauncherProcess(int exitCode);
+
+// Shows the box, then EndLauncherProcess.
 void FatalConfigExit(HWND__* owner, const char* text, const char* caption, unsigned type, int exitCode);
 
 // The box of a layout that cannot be read, and exit code -1.

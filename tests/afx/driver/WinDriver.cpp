@@ -20,8 +20,31 @@ Process::~Process() {
   if (m_job != nullptr) CloseHandle(m_job);
 }
 
+namespace {
+
+// This program's environment with the overrides in place, as a block.
+std::vector<char> EnvironmentWith(const std::vector<std::string>& overrides) {
+  std::vector<std::string> entries;
+  char* block = GetEnvironmentStringsA();
+  for (const char* p = block; p != nullptr && *p; p += strlen(p) + 1) entries.push_back(p);
+  if (block != nullptr) FreeEnvironmentStringsA(block);
+  for (const std::string& o : overrides) {
+    std::string name = o.substr(0, o.find('=') + 1);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::string& e) { return _strnicmp(e.c_str(), name.c_str(), name.size()) == 0; }),
+                  entries.end());
+    entries.push_back(o);
+  }
+  std::vector<char> out;
+  for (const std::string& e : entries) out.insert(out.end(), e.c_str(), e.c_str() + e.size() + 1);
+  out.push_back('\0');
+  return out;
+}
+
+}  // namespace
+
 bool Process::Start(const std::string& exe, const std::string& commandLine, const std::string& dir,
-                    DWORD lifetimeMs) {
+                    DWORD lifetimeMs, const std::vector<std::string>& env) {
   if (m_info.hProcess != nullptr) return false;
   // Without a job the program still dies with this object or by the watchdog.
   m_job = CreateJobObjectA(nullptr, nullptr);
@@ -34,8 +57,9 @@ bool Process::Start(const std::string& exe, const std::string& commandLine, cons
   startup.cb = sizeof(startup);
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
-  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                      dir.empty() ? nullptr : dir.c_str(), &startup, &m_info))
+  std::vector<char> block = EnvironmentWith(env);
+  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      env.empty() ? nullptr : block.data(), dir.empty() ? nullptr : dir.c_str(), &startup, &m_info))
     return false;
   if (m_job != nullptr) AssignProcessToJobObject(m_job, m_info.hProcess);
   ResumeThread(m_info.hThread);
@@ -118,6 +142,52 @@ std::vector<HWND> DismissOtherDialogs(DWORD pid, HWND except) {
   }
   return boxes;
 }
+
+namespace {
+
+struct OwnerSearch {
+  DWORD pid;
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindOwned(HWND hwnd, LPARAM param) {
+  OwnerSearch* s = reinterpret_cast<OwnerSearch*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != s->pid || !IsWindowVisible(hwnd) || GetWindow(hwnd, GW_OWNER) != s->owner) return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND OwnedWindow(DWORD pid, HWND owner) {
+  OwnerSearch s = {pid, owner, nullptr};
+  EnumWindows(&FindOwned, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+std::string BoxText(HWND box) {
+  std::string shown;
+  for (HWND text = FindWindowExA(box, nullptr, "Static", nullptr); text != nullptr;
+       text = FindWindowExA(box, text, "Static", nullptr))
+    shown += WindowText(text);
+  return shown;
+}
+
+HWND WaitForBox(DWORD pid, HWND except, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  do {
+    std::vector<HWND> boxes = OtherDialogs(pid, except);
+    for (HWND box : boxes)
+      if (FindWindowExA(box, nullptr, "Static", nullptr) != nullptr) return box;
+    Sleep(50);
+  } while (GetTickCount() - start < timeoutMs);
+  return nullptr;
+}
+
+INT_PTR WindowProp(HWND window, const char* name) { return reinterpret_cast<INT_PTR>(GetPropA(window, name)); }
 
 bool WaitIdle(HWND window, DWORD timeoutMs) {
   // A thread that has not looked at its queue for five seconds (a program

@@ -20,10 +20,11 @@ class Process {
   Process& operator=(const Process&) = delete;
 
   // Starts exe with exactly commandLine as its command line (as a launcher
-  // does: no program name first), in folder dir. Still running after
+  // does: no program name first), in folder dir, with this program's
+  // environment plus the "NAME=value" entries of env. Still running after
   // lifetimeMs, it is killed.
   bool Start(const std::string& exe, const std::string& commandLine, const std::string& dir,
-             DWORD lifetimeMs = 60000);
+             DWORD lifetimeMs = 60000, const std::vector<std::string>& env = {});
   // True when it ended within timeoutMs; its exit code in *code.
   bool WaitExit(DWORD timeoutMs, DWORD* code = nullptr);
   DWORD Id() const { return m_info.dwProcessId; }
@@ -42,6 +43,16 @@ HWND WaitForWindow(DWORD pid, const char* className, const char* caption, DWORD 
 std::vector<HWND> OtherDialogs(DWORD pid, HWND except);
 // Closes them (their cancel and OK); the ones closed.
 std::vector<HWND> DismissOtherDialogs(DWORD pid, HWND except);
+
+// A visible top-level window of the process owned by owner, or null.
+HWND OwnedWindow(DWORD pid, HWND owner);
+// The texts of a message box's static controls, joined.
+std::string BoxText(HWND box);
+// A message box (dialog-class window other than except) of the process, or
+// null after timeoutMs.
+HWND WaitForBox(DWORD pid, HWND except, DWORD timeoutMs);
+// A window property's value (0 when not set); readable across processes.
+INT_PTR WindowProp(HWND window, const char* name);
 
 // Returns once the window's thread has handled every message this driver
 // sent it before and waits for input (a modal box counts as waiting).

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <memory>
 
 #include "DownLoadTestUtil.h"
@@ -164,6 +166,19 @@ TEST(INetDownLoad, FirstObjectOfTheSessionHasNoRetries) {
   EXPECT_EQ(0u, static_cast<CINetDownLoad*>(first.get())->MaxTries());
   EXPECT_EQ(3u, static_cast<CINetDownLoad*>(second.get())->MaxTries());
   first->UnInit();  // the next Init opens a new session
+}
+
+TEST(INetDownLoad, UnInitLeavesTheCallersApartmentAlone) {
+  ASSERT_EQ(S_OK, CoInitialize(nullptr));
+  {
+    FakeScope scope;
+    auto d = MakeDownLoad(DOWNLOAD_INET);
+    d->UnInit();
+  }
+  // Still initialised: a second CoInitialize only counts up.
+  EXPECT_EQ(S_FALSE, CoInitialize(nullptr));
+  CoUninitialize();
+  CoUninitialize();
 }
 
 TEST(INetDownLoad, ContentLengthIsReadStrictly) {

@@ -1,0 +1,213 @@
+// Skins drawn for real into device-independent bitmaps and read back by
+// pixel: CDib, the strip frames, GDI+ images and regions from BMPs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "Dib.h"
+#include "SkinButton.h"
+#include "SkinSource.h"
+#include "afx/AfxGdi.h"
+#include "afx/AfxGdiPlus.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+std::string Fx(const std::string& name) { return testsupport::ReadFileBytes(testsupport::FixturePath("launcher_ui/" + name)); }
+
+const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// A 32-bit canvas filled with one colour, selected into a memory context.
+struct Canvas {
+  CMemoryDC dc{nullptr};
+  CBitmap bitmap;
+  uint32_t* bits = nullptr;
+  int width, height;
+  HGDIOBJ old = nullptr;
+  Canvas(int w, int h, COLORREF fill) : width(w), height(h) {
+    void* p = nullptr;
+    bitmap.CreateDIB32(w, h, &p);
+    bits = static_cast<uint32_t*>(p);
+    old = dc.SelectObject(bitmap);
+    RECT all = {0, 0, w, h};
+    dc.FillSolidRect(all, fill);
+  }
+  ~Canvas() { dc.SelectObject(old); }
+  // 0xRRGGBB
+  uint32_t At(int x, int y) {
+    GdiFlush();
+    return bits[y * width + x] & 0xFFFFFF;
+  }
+};
+
+uint32_t Rgb(int r, int g, int b) { return (static_cast<uint32_t>(r) << 16) | (g << 8) | b; }
+
+class GdiPlusEnvironment : public testing::Environment {
+ public:
+  void SetUp() override { ASSERT_TRUE(session.Start()); }
+  void TearDown() override { session.Shutdown(); }
+  afx::GdiPlusSession session;
+};
+testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new GdiPlusEnvironment);
+
+}  // namespace
+
+TEST(Dib, LoadsGoodBmpsAndRefusesDamagedOnes) {
+  std::string list = Fx("bmp/cases.txt");
+  size_t start = 0;
+  int checked = 0;
+  while (start < list.size()) {
+    size_t end = list.find('\n', start);
+    std::string line = list.substr(start, end - start);
+    start = end == std::string::npos ? list.size() : end + 1;
+    char name[64];
+    int ok;
+    if (sscanf(line.c_str(), "%63s %d", name, &ok) != 2) continue;
+    std::string bytes = Fx(std::string("bmp/") + name);
+    testsupport::ClearShownBoxes();
+    CDib dib;
+    EXPECT_EQ(ok != 0, dib.Load(Bytes(bytes), bytes.size())) << name;
+    EXPECT_EQ(ok != 0, dib.IsValid()) << name;
+    // Only bytes without "BM" get the framework's box.
+    bool box = !testsupport::ShownBoxes().empty();
+    EXPECT_EQ(std::string(name) == "not_bm.bmp", box) << name;
+    ++checked;
+  }
+  EXPECT_GE(checked, 20);
+  CDib dib;
+  EXPECT_FALSE(dib.Load(nullptr, 100));
+  EXPECT_FALSE(dib.Load(Bytes("BM"), 2));
+}
+
+TEST(Dib, DrawsWithAndWithoutAColourTable) {
+  struct Case {
+    const char* name;
+    bool table;
+    int w;
+    uint32_t top, bottom;  // colours of the top and bottom halves
+  } cases[] = {{"bar.bmp", true, 300, Rgb(0, 200, 255), Rgb(0, 120, 200)},
+               {"bar2.bmp", false, 300, Rgb(255, 200, 0), Rgb(220, 150, 0)}};
+  for (const Case& c : cases) {
+    std::string bytes = Fx(c.name);
+    CDib dib;
+    ASSERT_TRUE(dib.Load(Bytes(bytes), bytes.size())) << c.name;
+    EXPECT_EQ(c.table, dib.HasColorTable()) << c.name;
+    EXPECT_EQ(c.w, dib.Width());
+    Canvas canvas(320, 20, RGB(9, 9, 9));
+    // The left 100 pixels at full height, as the panel draws a third of a bar.
+    ASSERT_TRUE(dib.Draw(canvas.dc, 5, 4, 100, dib.Height(), 100, dib.Height())) << c.name;
+    EXPECT_EQ(c.top, canvas.At(5, 4)) << c.name;
+    EXPECT_EQ(c.top, canvas.At(104, 4)) << c.name;
+    EXPECT_EQ(c.bottom, canvas.At(104, 13)) << c.name;
+    EXPECT_EQ(Rgb(9, 9, 9), canvas.At(105, 4)) << c.name;
+    EXPECT_EQ(Rgb(9, 9, 9), canvas.At(5, 14)) << c.name;
+  }
+}
+
+TEST(SkinBmp, EachFrameDrawsItsColourWithBlackShowingThrough) {
+  std::string bytes = Fx("strip.bmp");  // four 10 x 6 frames, a black 2 x 2 corner in each
+  std::string colours = Fx("strip.txt");
+  uint32_t frame[4];
+  int r, g, b, n = 0;
+  for (const char* p = colours.c_str(); n < 4 && sscanf(p, "%d %d %d", &r, &g, &b) == 3; ++n) {
+    frame[n] = Rgb(r, g, b);
+    p = strchr(p, '\n') + 1;
+  }
+  ASSERT_EQ(4, n);
+  CSkinBmp skin;
+  ASSERT_TRUE(skin.Load(Bytes(bytes), static_cast<int>(bytes.size())));
+  EXPECT_EQ(40, skin.FullWidth());
+  EXPECT_EQ(6, skin.Height());
+  EXPECT_EQ(10, skin.FrameWidth());
+  for (int f = 0; f < 4; ++f) {
+    Canvas canvas(16, 8, RGB(7, 77, 177));
+    skin.DrawFrame(canvas.dc, f, RGB(0, 0, 0));
+    EXPECT_EQ(frame[f], canvas.At(5, 3)) << f;
+    EXPECT_EQ(frame[f], canvas.At(9, 5)) << f;
+    EXPECT_EQ(Rgb(7, 77, 177), canvas.At(0, 0)) << f;   // black: what lies beneath
+    EXPECT_EQ(Rgb(7, 77, 177), canvas.At(1, 1)) << f;
+    EXPECT_EQ(Rgb(7, 77, 177), canvas.At(10, 3)) << f;  // outside the frame
+  }
+  // The frame choice: disabled wins, then selected, then pressed, then hover.
+  const struct {
+    bool disabled, selected, pressed, hover;
+    int frame;
+  } looks[] = {{true, true, true, true, 3}, {false, true, false, true, 1}, {false, false, true, false, 2},
+               {false, true, true, false, 1}, {false, false, false, true, 1}, {false, false, false, false, 0}};
+  for (const auto& l : looks) EXPECT_EQ(l.frame, ChooseSkinFrame(l.disabled, l.selected, l.pressed, l.hover));
+}
+
+TEST(SkinBmp, StripWidthNotDivisibleByFourDropsTheRest) {
+  // 5 wide: frames of one pixel, the last column unused.
+  std::string bytes = Fx("bmp/rgb24.bmp");
+  CSkinBmp skin;
+  ASSERT_TRUE(skin.Load(Bytes(bytes), static_cast<int>(bytes.size())));
+  EXPECT_EQ(5, skin.FullWidth());
+  EXPECT_EQ(1, skin.FrameWidth());
+}
+
+TEST(Picture, FailsOnWhatDoesNotDecode) {
+  CPicture picture;
+  std::string junk(200, 'x');
+  EXPECT_FALSE(picture.Load(Bytes(junk), static_cast<int>(junk.size())));
+  EXPECT_FALSE(picture.IsLoaded());
+  EXPECT_EQ(0, picture.Width());
+  EXPECT_FALSE(picture.Load(nullptr, 10));
+  EXPECT_FALSE(picture.Load(Bytes(junk), 0));
+  std::string good = Fx("strip.bmp");
+  ASSERT_TRUE(picture.Load(Bytes(good), static_cast<int>(good.size())));
+  EXPECT_EQ(40, picture.Width());
+  // A failed load leaves nothing of the previous picture.
+  EXPECT_FALSE(picture.Load(Bytes(junk), static_cast<int>(junk.size())));
+  EXPECT_FALSE(picture.IsLoaded());
+  RECT r = {0, 0, 4, 4};
+  EXPECT_FALSE(picture.Render(r, nullptr));
+}
+
+TEST(GdiPlusImage, PngWithAlphaBecomesPremultiplied) {
+  std::string png = Fx("main.png");
+  afx::GdiPlusImage image;
+  ASSERT_TRUE(image.LoadFromMemory(png.data(), png.size()));
+  EXPECT_EQ(640, image.Width());
+  EXPECT_EQ(400, image.Height());
+  afx::ScopedGdiObj<HBITMAP> dib(image.CreatePremultipliedDib());
+  ASSERT_NE(nullptr, dib.Get());
+  DIBSECTION section = {};
+  ASSERT_EQ(static_cast<int>(sizeof(section)), GetObjectA(dib.Get(), sizeof(section), &section));
+  const uint32_t* px = static_cast<const uint32_t*>(section.dsBm.bmBits);
+  auto at = [&](int x, int y) { return px[y * 640 + x]; };
+  EXPECT_EQ(0u, at(0, 0));                          // outside the rounded edge
+  EXPECT_EQ(0xFFFF8C00u, at(560, 90));              // opaque orange stays as it is
+  EXPECT_EQ((200u << 24) | (8u << 16) | (16u << 8) | 31u, at(100, 300));  // (10, 20, 40) at 200
+  EXPECT_EQ(0x80808080u, afx::PremultiplyPixel(0x80FFFFFFu));
+  EXPECT_EQ(0u, afx::PremultiplyPixel(0x00FFFFFFu));
+  // Bytes GDI+ cannot decode, and none at all.
+  afx::GdiPlusImage bad;
+  std::string junk = png.substr(0, 60);
+  EXPECT_FALSE(bad.LoadFromMemory(junk.data(), junk.size()));
+  EXPECT_FALSE(bad.LoadFromMemory(nullptr, 5));
+  EXPECT_EQ(nullptr, bad.CreatePremultipliedDib());
+}
+
+TEST(SkinSource, RegionHoldsEveryPixelButTheKey) {
+  std::string bmp = Fx("bmp/pal8.bmp");
+  afx::ScopedGdiObj<HRGN> region(SkinSource::CreateRegionFromBmp(bmp));
+  ASSERT_NE(nullptr, region.Get());
+  // Row 0 keeps x 1-2 and 4-5, row 1 keeps 0-1, 3-4 and 6.
+  const struct {
+    int x, y;
+    bool in;
+  } points[] = {{0, 0, false}, {1, 0, true}, {3, 0, false}, {5, 0, true}, {6, 0, false},
+                {0, 1, true}, {2, 1, false}, {6, 1, true}, {7, 1, false}, {1, 2, false}};
+  for (const auto& p : points) EXPECT_EQ(p.in, PtInRegion(region.Get(), p.x, p.y) != FALSE) << p.x << "," << p.y;
+  EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(Fx("bmp/offset_huge.bmp")));
+  EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(std::string()));
+  CScreenDC screen;
+  afx::ScopedGdiObj<HBITMAP> bitmap(SkinSource::CreateBitmapFromBmp(screen, Fx("bmp/rgb24.bmp")));
+  BITMAP info = {};
+  ASSERT_NE(nullptr, bitmap.Get());
+  GetObjectA(bitmap.Get(), sizeof(info), &info);
+  EXPECT_EQ(5, info.bmWidth);
+  EXPECT_EQ(3, info.bmHeight);
+  EXPECT_EQ(nullptr, SkinSource::CreateBitmapFromBmp(screen, Fx("bmp/short_pixels.bmp")));
+}
