@@ -30,9 +30,8 @@ ReadResult ReadSkin(const char* name, std::string* bytes) {
   if (name == nullptr || !pack->IsOpen()) return kPackClosed;
   std::string key = name;
   StrUtil::ToLower(key);
-  const PackEntry* found = pack->FindEntry(key.c_str());
-  if (found == nullptr) return kMissing;
-  const PackEntry entry = *found;  // the size checked is the size read
+  PackEntry entry;  // a copy: the size checked is the size read
+  if (!pack->FindEntry(key.c_str(), &entry)) return kMissing;
   if (entry.size > kMaxSkinBytes) {
     ENGINE_ASSERT(false && "皮肤图片太大");
     return kFailed;
