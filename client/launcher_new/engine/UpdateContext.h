@@ -90,6 +90,8 @@ class UpdateContext {
   void SetTables(const LauncherCfg::ServerListTables& tables);
   const LauncherCfg::ServerListTables& Tables() const { return m_tables; }
   std::string NewShowVersion() const;
+  // Copies for the GUI thread, which may ask before the tables are in.
+  void VersionChain(std::vector<VersionStep>* steps, std::string* newVersion) const;
 
   // ---- the global downloader: used on the update and step threads, one
   // at a time; CancelDownload may come from any thread.
