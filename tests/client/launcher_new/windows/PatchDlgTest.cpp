@@ -282,9 +282,9 @@ TEST(PatchDlg, UpdateCompleteEnablesExitAndFillsTheBars) {
   EXPECT_FALSE(l.Button(PanelLayout::kOptimize).IsWindowVisible());
   // Done shows text 13 and sets the merge counts equal.
   l.main->Run()->SetMergeProgress(2, 7);
-  EXPECT_EQ("已是最新版本", l.panel->StatusLine());
+  EXPECT_EQ("更新完成", l.panel->StatusLine());
   EXPECT_EQ(7, l.main->Run()->FilesMerged());
-  EXPECT_TRUE(PumpUntil([&] { return windriver::WindowText(l.panel->m_hWnd) == "已是最新版本"; }, 3000));
+  EXPECT_TRUE(PumpUntil([&] { return windriver::WindowText(l.panel->m_hWnd) == "更新完成"; }, 3000));
   // Now agreeing enables start at once.
   l.Send(WM_AGREE_ON);
   EXPECT_FALSE(LooksDisabled(l.Button(PanelLayout::kStart)));

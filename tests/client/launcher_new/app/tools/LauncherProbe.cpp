@@ -33,11 +33,20 @@ std::vector<DWORD> ProcessesNamed(const char* name) {
   return ids;
 }
 
+// Only the launcher program's windows: tests that make the same window
+// inside their own process may run on the same display.
 HWND WindowWithCaption(const char* caption, DWORD ms) {
   DWORD start = GetTickCount();
   do {
-    HWND found = FindWindowA(nullptr, caption);
-    if (found != nullptr && IsWindowVisible(found)) return found;
+    std::vector<DWORD> launchers = ProcessesNamed("zarn_launcher.exe");
+    for (HWND found = FindWindowExA(nullptr, nullptr, nullptr, caption); found != nullptr;
+         found = FindWindowExA(nullptr, found, nullptr, caption)) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(found, &pid);
+      bool ours = false;
+      for (DWORD id : launchers) ours = ours || id == pid;
+      if (ours && IsWindowVisible(found)) return found;
+    }
     Sleep(50);
   } while (GetTickCount() - start < ms);
   return nullptr;

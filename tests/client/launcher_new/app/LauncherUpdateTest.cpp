@@ -1,0 +1,157 @@
+// zarn_launcher.exe running the whole update of the update kit's client
+// against its own nginx: the stages on the status line, the result on disk,
+// then the game start or the hand-over to the emergency updater.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "WinDriver.h"
+#include "support/TestSupport.h"
+
+using testsupport::FileExists;
+using testsupport::ReadFileBytes;
+
+namespace {
+
+const char* const kCaption = "赞恩登录器";
+const DWORD kLeft = 0xFFFFFFFF;
+const std::string kDone = "更新完成";
+
+std::string WinPath(const char* path) { return path[0] == '/' ? std::string("Z:") + path : path; }
+
+std::string Server(const std::string& name) { return testsupport::FixturePath("launcher_update/" + name); }
+
+int Port() { return atoi(ReadFileBytes(Server("port")).c_str()); }
+
+// The kit's client at 1.0.0.1 with the launcher's own files over it,
+// pointed at one of the server's trees.
+std::string Client(const std::string& name, const std::string& tree) {
+  char cwd[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  std::string dir = std::string(cwd) + "\\" + name;
+  testsupport::RemoveTree(dir);
+  testsupport::CopyTree(Server("client"), dir);
+  testsupport::CopyTree(testsupport::FixturePath("launcher_ui/ui"), dir);
+  for (const char* program : {"fake_game.exe", "tunedesk.exe", "Quickmend.exe", "zarn_launcher.exe"})
+    CopyFileA(WinPath(std::string(program) == "zarn_launcher.exe" ? LAUNCHER_EXE : FAKE_EXE).c_str(),
+              (dir + "\\" + program).c_str(), FALSE);
+  std::string host = "http://127.0.0.1:" + std::to_string(Port()) + "/" + tree;
+  std::string ini = dir + "\\launcher.ini";
+  WritePrivateProfileStringA("Default", "URL", (host + "/serverlist").c_str(), ini.c_str());
+  WritePrivateProfileStringA("Default", "BackURL", (host + "/backup/serverlist").c_str(), ini.c_str());
+  return dir;
+}
+
+// Every status line the layout's texts can make: a stage's text, with dots
+// or counts behind it, or the download line.
+bool IsStageLine(const std::string& line) {
+  static const char* const starts[] = {"正在下载服务器列表", "服务器列表下载完成,正在读取", "正在下载补丁", "正在校验补丁",
+                                       "正在安装补丁", "正在准备客户端文件", "正在下载客户端文件", "正在合并文件",
+                                       "正在记录新版本", "正在检查客户端", "正在校验客户端文件", "更新完成"};
+  for (const char* s : starts)
+    if (line.compare(0, strlen(s), s) == 0) return true;
+  return false;
+}
+
+struct Watched {
+  windriver::Process process;
+  HWND main = nullptr, panel = nullptr;
+  std::vector<std::string> seen;
+
+  // The status lines in order until `until` shows or the program ends.
+  bool Watch(const std::string& dir, const std::string& until, DWORD ms = 300000) {
+    if (!process.Start(dir + "\\zarn_launcher.exe", "", dir, ms + 60000)) return false;
+    main = windriver::WaitForWindow(process.Id(), "#32770", kCaption, 60000);
+    if (main == nullptr) return false;
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+      if (panel == nullptr) panel = windriver::OwnedWindow(process.Id(), main);
+      if (panel != nullptr) {
+        std::string now = windriver::WindowText(panel);
+        if (!now.empty() && (seen.empty() || seen.back() != now)) seen.push_back(now);
+        if (now == until) return true;
+      }
+      if (process.WaitExit(0)) return false;
+      Sleep(20);
+    }
+    return false;
+  }
+  std::string Seen() const {
+    std::string all;
+    for (const std::string& s : seen) all += s + " | ";
+    return all;
+  }
+};
+
+}  // namespace
+
+TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
+  std::string dir = Client("good", "good");
+  Watched run;
+  ASSERT_TRUE(run.Watch(dir, kDone)) << run.Seen();
+  // Several stages went by, each as its text shows it.
+  EXPECT_GE(run.seen.size(), 3u) << run.Seen();
+  for (const std::string& line : run.seen) EXPECT_TRUE(IsStageLine(line)) << line;
+  EXPECT_TRUE(std::any_of(run.seen.begin(), run.seen.end(),
+                          [](const std::string& s) { return s.find("KB/S") != std::string::npos; }))
+      << run.Seen();
+  // Web mode: the start button is hidden, the exit button usable.
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(run.panel, 1000)));
+  EXPECT_EQ(0, windriver::WindowProp(GetDlgItem(run.panel, 1001), "ZarnSkinDisabled"));
+  // The stage bar fills on the next repaint: its last column shows the
+  // bar's colour.
+  RECT r;
+  GetWindowRect(run.main, &r);
+  windriver::Image shot;
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_TRUE(windriver::CaptureScreen(r, &shot));
+    if (shot.Pixel(140 + 299, 378 + 2) == 0xFFC800u) break;
+    Sleep(100);
+  }
+  testsupport::WriteFileBytes("launcher_update.png", windriver::EncodePng(shot));
+  EXPECT_EQ(0xFFC800u, shot.Pixel(140 + 299, 378 + 2));
+
+  // The client is current.
+  EXPECT_NE(std::string::npos, ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml").find("<Version>1.0.0.3</Version>"));
+  std::istringstream expect(ReadFileBytes(Server("expect.txt")));
+  std::string kind, path, plain;
+  int files = 0;
+  while (expect >> kind) {
+    if (kind == "file" && expect >> path >> plain) {
+      EXPECT_EQ(ReadFileBytes(Server(plain)), ReadFileBytes(dir + "\\" + path)) << path;
+      ++files;
+    } else {
+      std::getline(expect, path);
+    }
+  }
+  EXPECT_GE(files, 5);
+
+  // The page's hand-over: the game starts with the area's servers written,
+  // the patch folder goes, the launcher leaves with -1.
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(run.main, 2029, 0, 0, SMTO_NORMAL, 30000, &result);
+  DWORD code = 0;
+  ASSERT_TRUE(run.process.WaitExit(30000, &code));
+  EXPECT_EQ(kLeft, code);
+  for (int i = 0; i < 100 && !FileExists(dir + "\\fake_game.exe.cmdline"); ++i) Sleep(50);
+  EXPECT_TRUE(FileExists(dir + "\\fake_game.exe.cmdline"));
+  EXPECT_FALSE(ReadFileBytes(dir + "\\server_list.ini").empty());
+  EXPECT_FALSE(FileExists(dir + "\\LauncherCfg\\PatchTemp\\serverlist.pak"));
+}
+
+TEST(LauncherUpdate, OlderLauncherHandsOverToTheEmergencyUpdater) {
+  std::string dir = Client("oldlauncher", "oldlauncher");
+  Watched run;
+  run.Watch(dir, "", 120000);  // until the program ends
+  DWORD code = 0;
+  ASSERT_TRUE(run.process.WaitExit(30000, &code)) << run.Seen();
+  EXPECT_EQ(kLeft, code);
+  // The shell puts the program's name first; the updater takes the rest.
+  std::string want = "\"Quickmend.exe\" http://127.0.0.1:" + std::to_string(Port()) + "/good/patch/launcher/13\n";
+  for (int i = 0; i < 100 && !FileExists(dir + "\\Quickmend.exe.cmdline"); ++i) Sleep(50);
+  EXPECT_EQ(want, ReadFileBytes(dir + "\\Quickmend.exe.cmdline"));
+  EXPECT_NE(std::string::npos, ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml").find("<Version>1.0.0.1</Version>"));
+}

@@ -1,0 +1,79 @@
+"""Running zarn_launcher.exe from Linux against the update kit's server
+(tests/fixtures/update.py): a client folder with the launcher's own files,
+the probe that reads its windows, and its processes as Linux sees them.
+Used by the restart check and by tools/demo."""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+TOP = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", "..", ".."))
+sys.path.insert(0, os.path.join(TOP, "tests", "fixtures"))
+import launcher_ui  # noqa: E402
+
+CAPTION = "赞恩登录器"
+WM_START_GAME = 2029
+
+
+def set_tree(ini_path, port, tree):
+    """Points launcher.ini's server-list addresses at one tree of the server."""
+    host = "http://127.0.0.1:%d/%s" % (port, tree)
+    lines = open(ini_path, "rb").read().decode("gbk").splitlines()
+    out = []
+    for line in lines:
+        if line.startswith("URL="):
+            line = "URL=%s/serverlist" % host
+        elif line.startswith("BackURL="):
+            line = "BackURL=%s/backup/serverlist" % host
+        out.append(line)
+    open(ini_path, "wb").write(("\r\n".join(out) + "\r\n").encode("gbk"))
+
+
+def make_client(server_dir, dest, tree, launcher_exe, programs):
+    """A copy of the server's client at 1.0.0.1 with the launcher's skins,
+    layout and settings, the launcher program, and the stand-ins named in
+    programs ({file name: program to copy})."""
+    shutil.rmtree(dest, ignore_errors=True)
+    shutil.copytree(os.path.join(server_dir, "client"), dest)
+    launcher_ui.install_ui(dest)
+    shutil.copy(launcher_exe, os.path.join(dest, "zarn_launcher.exe"))
+    for name, program in programs.items():
+        shutil.copy(program, os.path.join(dest, name))
+    port = int(open(os.path.join(server_dir, "port")).read())
+    set_tree(os.path.join(dest, "launcher.ini"), port, tree)
+    return port
+
+
+def probe(emulator, probe_exe, *args, timeout=300):
+    """The probe's exit code and output (GBK decoded)."""
+    run = subprocess.run([emulator, probe_exe] + [str(a) for a in args], stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, timeout=timeout)
+    return run.returncode, run.stdout.decode("gbk", "replace")
+
+
+def launcher_processes(folder_part):
+    """(pid, command line) of running launchers whose command line names a
+    program in a folder containing folder_part."""
+    found = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            line = open("/proc/%s/cmdline" % pid, "rb").read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except OSError:
+            continue
+        program = line.split(" ", 1)[0]
+        if "zarn_launcher.exe" in line and folder_part in line.replace("\\", "/") and "wine-relay" not in line \
+                and "wine32-run" not in line and "unshare" not in line and "python" not in program:
+            found.append((int(pid), line.strip()))
+    return found
+
+
+def wait_gone(pids, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        if not any(os.path.exists("/proc/%d" % p) for p in pids):
+            return True
+        time.sleep(0.2)
+    return False

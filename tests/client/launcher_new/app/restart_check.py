@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""restart_check.py SERVER WORK EMULATOR LAUNCHER PROBE FAKE
+
+The update kit's "restart" tree: its first step asks for a restart. Passes
+when the launcher, started as the player starts it, ends with exit code 255
+as Linux sees it, a launcher with "zarn_restart" on its command line runs
+on in the same folder, finishes the update ("更新完成") and leaves when the
+page hands over the login."""
+import os
+import subprocess
+import sys
+
+import launcher_run
+
+
+def main(argv):
+    if len(argv) != 7:
+        print(__doc__)
+        return 2
+    server, work, emulator, launcher, probe_exe, fake = argv[1:]
+    launcher_run.make_client(server, work, "restart", launcher,
+                             {"fake_game.exe": fake, "tunedesk.exe": fake, "Quickmend.exe": fake})
+    failures = []
+    first = subprocess.Popen([emulator, os.path.join(work, "zarn_launcher.exe")], cwd=work,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        code = first.wait(timeout=240)
+    except subprocess.TimeoutExpired:
+        first.kill()
+        print("FAIL: the first launcher did not end")
+        return 1
+    print("first launcher ended with %d" % code)
+    if code != 255:
+        failures.append("exit code %d, expected 255" % code)
+    rc, out = launcher_run.probe(emulator, probe_exe, "wait-status", launcher_run.CAPTION, "更新完成", 240000)
+    print(out)
+    restarted = launcher_run.launcher_processes(os.path.abspath(work))
+    print("running: %s" % restarted)
+    if not any("zarn_restart" in line for _, line in restarted):
+        failures.append("no launcher with zarn_restart runs")
+    if rc != 0:
+        failures.append("the restarted launcher did not finish the update")
+    launcher_run.probe(emulator, probe_exe, "send", launcher_run.CAPTION, launcher_run.WM_START_GAME)
+    if not launcher_run.wait_gone([pid for pid, _ in restarted], 60):
+        failures.append("the restarted launcher did not leave")
+        for pid, _ in restarted:
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
+    update_cfg = open(os.path.join(work, "LauncherCfg", "UpdateCfg.xml"), "rb").read()
+    if b"<Version>1.0.0.3</Version>" not in update_cfg:
+        failures.append("the client is not at 1.0.0.3")
+    if not os.path.exists(os.path.join(work, "fake_game.exe.cmdline")):
+        failures.append("the game did not start")
+    for f in failures:
+        print("FAIL: " + f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
