@@ -9,6 +9,7 @@
 #include "XmlSave.h"
 #include "common/EngineFun/Helper.h"
 #include "common/LauncherPack/LauncherPack.h"
+#include "common/ScopedHandle.h"
 #include "tinyxml.h"
 
 const char* const kLauncherExe = "zarn_launcher.exe";
@@ -59,7 +60,6 @@ bool StartLauncher() {
                                        GetLastError());
     return false;
   }
-  CloseHandle(info.hThread);
-  CloseHandle(info.hProcess);
+  ScopedHandle thread(info.hThread), process(info.hProcess);
   return true;
 }

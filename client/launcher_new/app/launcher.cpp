@@ -1,3 +1,6 @@
+// First: the ping brings winsock2.h, which must come before windows.h.
+#include "ServerPing.h"
+
 #include "launcher.h"
 
 #include <cstring>
@@ -40,6 +43,7 @@ BOOL ClauncherApp::InitInstance() {
   m_gdiplus.Start();
   m_com.reset(new afx::ScopedComInit);
   SetRegistryKey("应用程序向导生成的本地应用程序");
+  ServerPing::InstallNetworkPing();  // the login servers are measured over the network
   CPatchDlg dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();
