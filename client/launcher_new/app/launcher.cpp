@@ -42,6 +42,8 @@ BOOL ClauncherApp::InitInstance() {
   ::InitCommonControlsEx(&controls);
   m_gdiplus.Start();
   m_com.reset(new afx::ScopedComInit);
+  m_dispatch.reset(new CImpIDispatch);
+  InstallScriptExternal(m_dispatch.get());
   SetRegistryKey("应用程序向导生成的本地应用程序");
   ServerPing::InstallNetworkPing();  // the login servers are measured over the network
   CPatchDlg dlg;
@@ -53,6 +55,8 @@ BOOL ClauncherApp::InitInstance() {
 
 int ClauncherApp::ExitInstance() {
   m_gdiplus.Shutdown();
+  InstallScriptExternal(nullptr);  // the browser went with the main window
+  m_dispatch.reset();
   m_com.reset();
   return CWinApp::ExitInstance();
 }

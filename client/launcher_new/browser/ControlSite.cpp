@@ -105,9 +105,10 @@ STDMETHODIMP CCustomControlSite::XDocHostUIHandler::TranslateAccelerator(LPMSG m
 
 STDMETHODIMP CCustomControlSite::XDocHostUIHandler::GetExternal(IDispatch** dispatch) {
   if (dispatch == nullptr) return E_POINTER;
-  CImpIDispatch& external = ScriptExternal();
-  external.AddRef();
-  *dispatch = &external;
+  CImpIDispatch* external = ScriptExternal();
+  *dispatch = external;
+  if (external == nullptr) return E_NOTIMPL;
+  external->AddRef();
   return S_OK;
 }
 

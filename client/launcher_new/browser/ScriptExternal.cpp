@@ -1,5 +1,6 @@
 #include "ScriptExternal.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -49,7 +50,10 @@ STDMETHODIMP CImpIDispatch::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARI
   return S_OK;
 }
 
-CImpIDispatch& ScriptExternal() {
-  static CImpIDispatch* external = new CImpIDispatch;  // pages may hold it until the process ends
-  return *external;
-}
+namespace {
+std::atomic<CImpIDispatch*> g_external{nullptr};
+}  // namespace
+
+CImpIDispatch* ScriptExternal() { return g_external.load(); }
+
+void InstallScriptExternal(CImpIDispatch* external) { g_external.store(external); }

@@ -22,7 +22,7 @@ class CImpIDispatch : public IDispatch {
   // Only IID_IDispatch gives the object; IUnknown is refused too, as the
   // pages this launcher shows have always been answered.
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  // Counted, never freed: the object lives as long as the process.
+  // Counted only: its owner frees it once the browser is gone.
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -39,5 +39,7 @@ class CImpIDispatch : public IDispatch {
   volatile LONG m_refs = 0;
 };
 
-// The process-wide external object the browser hands to its pages.
-CImpIDispatch& ScriptExternal();
+// The external object the browser hands to its pages. The application object
+// owns it and installs it for as long as its windows run; null otherwise.
+CImpIDispatch* ScriptExternal();
+void InstallScriptExternal(CImpIDispatch* external);

@@ -125,12 +125,16 @@ TEST_F(BrowserHost, AnswersTheDocumentHostQuestions) {
   EXPECT_EQ(S_OK, handler->ShowContextMenu(0, &at, nullptr, nullptr));  // shown by nobody
   EXPECT_EQ(S_OK, handler->ShowUI(0, nullptr, nullptr, nullptr, nullptr));
 
-  const LONG refs = ScriptExternal().RefCount();
-  IDispatch* external = nullptr;
+  IDispatch* external = reinterpret_cast<IDispatch*>(1);
+  EXPECT_EQ(E_NOTIMPL, handler->GetExternal(&external));  // nothing installed
+  EXPECT_EQ(nullptr, external);
+  CImpIDispatch installed;
+  InstallScriptExternal(&installed);
   ASSERT_EQ(S_OK, handler->GetExternal(&external));
-  EXPECT_EQ(static_cast<IDispatch*>(&ScriptExternal()), external);
-  EXPECT_EQ(refs + 1, ScriptExternal().RefCount());
+  EXPECT_EQ(static_cast<IDispatch*>(&installed), external);
+  EXPECT_EQ(1, installed.RefCount());
   external->Release();
+  InstallScriptExternal(nullptr);
 
   // A script's box: the launcher's error box with the whole text.
   IDocHostShowUI* showUi = nullptr;

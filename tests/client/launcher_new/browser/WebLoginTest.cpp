@@ -87,7 +87,7 @@ TEST(WebLogin, HandsOverOneLoginOnly) {
 }
 
 TEST(ScriptExternal, LooksUpTheFirstNameExactly) {
-  CImpIDispatch& external = ScriptExternal();
+  CImpIDispatch external;
   struct Case {
     const wchar_t* name;
     HRESULT hr;
@@ -119,7 +119,7 @@ TEST(ScriptExternal, LooksUpTheFirstNameExactly) {
 }
 
 TEST(ScriptExternal, GivesOnlyIDispatchAndAnswersEveryCall) {
-  CImpIDispatch& external = ScriptExternal();
+  CImpIDispatch external;
   const LONG before = external.RefCount();
   void* object = reinterpret_cast<void*>(1);
   EXPECT_EQ(E_NOINTERFACE, external.QueryInterface(IID_IUnknown, &object));
