@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "EngineFiles.h"
+#include "FileDownload.h"
 #include "MicroClientCheck.h"
 #include "PatchDownload.h"
 #include "UpdateContext.h"
@@ -178,15 +179,21 @@ bool FetchBulkTempPack(UpdateContext& run, int kind) {
   const BulkPack& bulk = kBulkPacks[kind];
   const std::string data = std::string(kPatchTemp) + "/" + bulk.temp + ".pkg", index = data + "1";
   CSALocker hold(&run.PatchFolderLock());
+  // Whatever the outcome, the pair leaves the patch folder with the call.
+  struct TempPair {
+    const std::string &data, &index;
+    ~TempPair() {
+      for (const std::string* file : {&data, &index}) {
+        DeleteFileWritable(*file);
+        RemovePartialDownloads(*file);
+      }
+    }
+  } temp{data, index};
   if (!DownloadPatchFile(run, run.Tables().microClientVersionUrl + bulk.remote, index, data, false)) {
     run.SetStage(UpdateStage::DownloadFailed);
     return false;
   }
-  bool ok = kind == kBulkPictures || MatchesChecksumList(run, data, index);
-  if (ok)
-    ok = FilePack::CFilePackIndexMgr::MergePack(&SetMergeProgress, index.c_str(), data.c_str(), bulk.index, bulk.data,
+  return (kind == kBulkPictures || MatchesChecksumList(run, data, index)) &&
+         FilePack::CFilePackIndexMgr::MergePack(&SetMergeProgress, index.c_str(), data.c_str(), bulk.index, bulk.data,
                                                 run.Settings().microClientOpen);
-  DeleteFileWritable(data);
-  DeleteFileWritable(index);
-  return ok;
 }

@@ -9,7 +9,7 @@
 
 namespace enginetest {
 
-const DWORD kRunLimit = 60000;  // DEBUG
+const DWORD kRunLimit = 240000;
 
 struct EngineRun {
   explicit EngineRun(ClientFolder& client) {
