@@ -67,12 +67,12 @@ std::vector<BulkResource> BulkResources(const std::string& index) {
 }
 
 // A micro client whose packs are open in micro-client mode, with the bulk
-// indexes of the fixture as the moved copies of data/002, 004 and 008, and
+// indexes of the fixture as the moved copies of data/004 and 008, and
 // the run's tables pointing at micro (the resources) and its newest version
 // (the bulk pairs, with the quest pair's checksums).
 struct MicroStep {
   MicroStep(const char* name, const std::string& micro) : client(name, ClientKind::Micro) {
-    for (const char* index : {"002.pkg2", "004.pkg2", "008.pkg2"})
+    for (const char* index : {"004.pkg2", "008.pkg2"})
       CopyFileA((UpdateDir() + "/microbulk/data/" + index).c_str(), (std::string("data/") + index).c_str(), FALSE);
     window.Configure(client.Settings());
     run.reset(new UpdateRun(&window));
