@@ -106,6 +106,11 @@ class UpdateContext {
   void SetDownloaderTimeouts(uint32_t ms);
   void CancelDownload();
 
+  // ---- the patch folder: held by whoever downloads into it and empties it
+  // afterwards, so that two threads of the micro-client check (the
+  // auxiliary libraries, the bulk packs) never remove each other's files.
+  CSemiAutoIntLock& PatchFolderLock() { return m_patchFolderLock; }
+
   // ---- threads of the run
   typedef unsigned(__stdcall* ThreadProc)(void*);
   // False (reported) when the thread cannot be started.
@@ -138,4 +143,5 @@ class UpdateContext {
   DownloaderSettings m_downSettings;
 
   std::vector<ScopedHandle> m_threads;  // the run's threads not yet waited for
+  CSemiAutoIntLock m_patchFolderLock;
 };
