@@ -50,6 +50,8 @@ bool IsMovedPackName(const char* path);
 bool RenameMovedPacksToOld(std::vector<std::string>* paths);
 
 void OpenAllPacks(bool microMode, bool force);
+// The micro-client mode that OpenAllPacks was last given.
+bool LastOpenedMicroMode();
 bool CloseAllPacks();
 bool HasLooseFilesInPackFolders();
 bool EnsurePacksReady(bool microMode);

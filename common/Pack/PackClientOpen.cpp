@@ -38,6 +38,8 @@ void OpenAllPacks(bool microMode, bool force) {
   }
 }
 
+bool LastOpenedMicroMode() { return PackSet().microMode; }
+
 bool CloseAllPacks() {
   SetClientLocale();
   for (int number : kDataPackOpenOrder) {

@@ -1,3 +1,6 @@
+// First: the ping brings winsock2.h, which must come before windows.h.
+#include "ServerPing.h"
+
 #include "launcher.h"
 
 #include <cstring>
@@ -39,7 +42,10 @@ BOOL ClauncherApp::InitInstance() {
   ::InitCommonControlsEx(&controls);
   m_gdiplus.Start();
   m_com.reset(new afx::ScopedComInit);
+  m_dispatch.reset(new CImpIDispatch);
+  InstallScriptExternal(m_dispatch.get());
   SetRegistryKey("应用程序向导生成的本地应用程序");
+  ServerPing::InstallNetworkPing();  // the login servers are measured over the network
   CPatchDlg dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();
@@ -49,6 +55,8 @@ BOOL ClauncherApp::InitInstance() {
 
 int ClauncherApp::ExitInstance() {
   m_gdiplus.Shutdown();
+  InstallScriptExternal(nullptr);  // the browser went with the main window
+  m_dispatch.reset();
   m_com.reset();
   return CWinApp::ExitInstance();
 }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "afx/AfxWin.h"
+#include "client/launcher_new/browser/ScriptExternal.h"
 
 // Names the start-up checks look for.
 extern const char* const kLauncherExe;      // "zarn_launcher.exe"
@@ -24,4 +25,5 @@ class ClauncherApp : public CWinApp {
 
   afx::GdiPlusSession m_gdiplus;
   std::unique_ptr<afx::ScopedComInit> m_com;
+  std::unique_ptr<CImpIDispatch> m_dispatch;  // what the page's scripts reach
 };

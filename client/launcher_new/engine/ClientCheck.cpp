@@ -112,6 +112,7 @@ bool CheckOtherFiles(UpdateContext& run) {
   for (const std::string& name : ReadLibraryList(run, kLibraryList)) all = all && FileExists(name);
   if (all) return true;
   const std::string folder = kPatchTemp;
+  CSALocker hold(&run.PatchFolderLock());
   PackClient::CreateFolders((folder + "/").c_str());
   std::string current;
   bool ok = CurrentFolder(&current) &&

@@ -14,11 +14,13 @@ bool CheckOtherFiles(UpdateContext& run);
 bool VerifyClientFiles(UpdateContext& run);
 void ReconcileOldPacks(UpdateContext& run);
 
-// A launcher list file ("launchercfg/dlllist.xml"): LZMA image of an XML
-// "root" with "file name=..." rows. A file that keeps arriving empty (or
-// cannot be opened) is fetched again at most kListRefetches times, then the
-// list is empty. Names that would leave the client folder are skipped.
+// A launcher list file ("launchercfg/dlllist.xml") is the LZMA image of an
+// XML text. One that is empty, cannot be opened or does not unpack is
+// deleted and fetched again, at most kListRefetches times; false after that.
 const int kListRefetches = 3;
+bool ReadLauncherList(UpdateContext& run, const char* path, std::string* xml);
+// The library list: "root" with "file name=..." rows; empty when the file
+// cannot be had. Names that would leave the client folder are skipped.
 std::vector<std::string> ReadLibraryList(UpdateContext& run, const char* path);
 // The rows of an unpacked list; pure.
 std::vector<std::string> ParseLibraryList(const char* xml);

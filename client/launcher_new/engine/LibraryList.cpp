@@ -39,19 +39,29 @@ std::vector<std::string> ParseLibraryList(const char* xml) {
   return names;
 }
 
-std::vector<std::string> ReadLibraryList(UpdateContext& run, const char* path) {
+bool ReadLauncherList(UpdateContext& run, const char* path, std::string* xml) {
   for (int refetch = 0;; ++refetch) {
     std::string bytes = ReadListFile(path);
-    if (bytes.empty()) {
+    if (!bytes.empty()) {
+      int length = static_cast<int>(bytes.size());
+      std::unique_ptr<uint8_t[]> plain(PackClient::DecompressBuffer(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                                    &length));
+      if (plain) {
+        xml->assign(reinterpret_cast<const char*>(plain.get()), static_cast<size_t>(length));
+        return true;
+      }
+      // A damaged copy would never be replaced: only missing lists are fetched.
+      EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "文件数据有问题:%s", path);
+    } else {
       EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "文件长度为0");
-      EngineFunc::EngineFunc_DeleteFile(path);
-      if (refetch >= kListRefetches || !LoadLauncherCfgLists(run)) return {};
-      continue;
     }
-    int length = static_cast<int>(bytes.size());
-    std::unique_ptr<uint8_t[]> xml(PackClient::DecompressBuffer(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                                                &length));
-    if (!xml) return {};
-    return ParseLibraryList(reinterpret_cast<const char*>(xml.get()));
+    EngineFunc::EngineFunc_DeleteFile(path);
+    if (refetch >= kListRefetches || !LoadLauncherCfgLists(run)) return false;
   }
+}
+
+std::vector<std::string> ReadLibraryList(UpdateContext& run, const char* path) {
+  std::string xml;
+  if (!ReadLauncherList(run, path, &xml)) return {};
+  return ParseLibraryList(xml.c_str());
 }

@@ -147,6 +147,12 @@ void UpdateContext::SetTables(const LauncherCfg::ServerListTables& tables) {
   m_tables = tables;
 }
 
+void UpdateContext::VersionChain(std::vector<VersionStep>* steps, std::string* newVersion) const {
+  CSALocker hold(&m_lock);
+  *steps = m_tables.versionSteps;
+  *newVersion = m_tables.newVersion;
+}
+
 std::string UpdateContext::NewShowVersion() const {
   CSALocker hold(&m_lock);
   return m_tables.newShowVersion;

@@ -90,6 +90,8 @@ class UpdateContext {
   void SetTables(const LauncherCfg::ServerListTables& tables);
   const LauncherCfg::ServerListTables& Tables() const { return m_tables; }
   std::string NewShowVersion() const;
+  // Copies for the GUI thread, which may ask before the tables are in.
+  void VersionChain(std::vector<VersionStep>* steps, std::string* newVersion) const;
 
   // ---- the global downloader: used on the update and step threads, one
   // at a time; CancelDownload may come from any thread.
@@ -103,6 +105,11 @@ class UpdateContext {
   void SetDownloaderRetry(int policy, uint32_t intervalMs, uint32_t tries);
   void SetDownloaderTimeouts(uint32_t ms);
   void CancelDownload();
+
+  // ---- the patch folder: held by whoever downloads into it and empties it
+  // afterwards, so that two threads of the micro-client check (the
+  // auxiliary libraries, the bulk packs) never remove each other's files.
+  CSemiAutoIntLock& PatchFolderLock() { return m_patchFolderLock; }
 
   // ---- threads of the run
   typedef unsigned(__stdcall* ThreadProc)(void*);
@@ -136,4 +143,5 @@ class UpdateContext {
   DownloaderSettings m_downSettings;
 
   std::vector<ScopedHandle> m_threads;  // the run's threads not yet waited for
+  CSemiAutoIntLock m_patchFolderLock;
 };

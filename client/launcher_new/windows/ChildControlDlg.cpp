@@ -56,7 +56,6 @@ CChildControlDlg::CChildControlDlg(CPatchDlg* main) : CDialog(IDD, main), m_main
 
 BOOL CChildControlDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_webLoginDone = 0;
   for (int i = 0; i < PanelLayout::kButtonCount; ++i) m_buttons[i].SubclassDlgItem(PanelLayout::kButtonIds[i], this);
   if (!SetUpWindow()) PanelWindowFailed();
   LayOut();

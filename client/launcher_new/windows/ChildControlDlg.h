@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Dib.h"
+#include "PanelBrowser.h"
 #include "PanelLayout.h"
 #include "PanelStatus.h"
 #include "Picture.h"
@@ -46,6 +47,9 @@ class CChildControlDlg : public CDialog {
   void OnArea(int area);
   // Places the browser and loads its page.
   void NavigateBrowser();
+  // Every address the page is about to open: a web login starts the game.
+  void OnTranslateUrl(const wchar_t* url);
+  PanelBrowser& Browser() { return m_browser; }
   // Leaves the process (exit code -1), with restart started again with
   // "zarn_restart"; nothing while the exit button looks disabled.
   void QuitLauncher(bool restart);
@@ -101,7 +105,7 @@ class CChildControlDlg : public CDialog {
   CDib m_mergeBar;
   CDib m_stageBar;
   CPicture m_picture;
-  uint8_t m_webLoginDone = 0;
   PanelStatus::StatusClock m_clock;
   std::string m_shownLine;
+  PanelBrowser m_browser;  // before the window goes: it closes the control
 };

@@ -30,12 +30,33 @@ def set_tree(ini_path, port, tree):
     open(ini_path, "wb").write(("\r\n".join(out) + "\r\n").encode("gbk"))
 
 
+def copy_folding_case(src, dest):
+    """Copies a tree the way Windows would hold it: folders whose names differ
+    only in case ("Data" and "data" from the kit) become one, else Wine finds
+    one or the other. The files are dated a day back, as an installed client
+    is older than the server's files (a file of the same size and second as
+    the server's counts as current and is not fetched)."""
+    day_before = time.time() - 86400
+    spelt = {}
+    for folder, _, names in os.walk(src):
+        rel = os.path.relpath(folder, src)
+        parts = [] if rel == "." else rel.split(os.sep)
+        merged = []
+        for part in parts:
+            merged.append(spelt.setdefault(os.path.join(*merged, part).lower() if merged else part.lower(), part))
+        target = os.path.join(dest, *merged)
+        os.makedirs(target, exist_ok=True)
+        for name in names:
+            shutil.copyfile(os.path.join(folder, name), os.path.join(target, name))
+            os.utime(os.path.join(target, name), (day_before, day_before))
+
+
 def make_client(server_dir, dest, tree, launcher_exe, programs):
     """A copy of the server's client at 1.0.0.1 with the launcher's skins,
     layout and settings, the launcher program, and the stand-ins named in
     programs ({file name: program to copy})."""
     shutil.rmtree(dest, ignore_errors=True)
-    shutil.copytree(os.path.join(server_dir, "client"), dest)
+    copy_folding_case(os.path.join(server_dir, "client"), dest)
     launcher_ui.install_ui(dest)
     shutil.copy(launcher_exe, os.path.join(dest, "zarn_launcher.exe"))
     for name, program in programs.items():

@@ -2,12 +2,16 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <sstream>
 
 #include "LauncherIni.h"
 #include "UpdateCfg.h"
 #include "common/HttpDownLoad/HttpConfig.h"
+#include "common/Pack/ApplyPack.h"
+#include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 #include "support/TestSupport.h"
 
@@ -64,18 +68,19 @@ std::string ServedPath(const std::string& tree, const std::string& path) {
   return UpdateDir() + "/www/" + tree + "/" + path;
 }
 
-ClientFolder::ClientFolder(const std::string& name) {
+ClientFolder::ClientFolder(const std::string& name, ClientKind kind) : m_kind(kind) {
   char current[MAX_PATH] = {};
   GetCurrentDirectoryA(sizeof(current), current);
   m_previous = current;
   m_root = m_previous + "/" + name;
   testsupport::RemoveTree(m_root);
   CreateDirectoryA(m_root.c_str(), nullptr);
-  CopyTree(UpdateDir() + "/client", m_root + "/client");
+  CopyTree(UpdateDir() + (kind == ClientKind::Micro ? "/microclient" : "/client"), m_root + "/client");
   CreateDirectoryA((m_root + "/outside").c_str(), nullptr);
   CopyFileA((UpdateDir() + "/outside/victim.txt").c_str(), (m_root + "/outside/victim.txt").c_str(), FALSE);
   SetCurrentDirectoryA((m_root + "/client").c_str());
   SetHttpID(1);
+  PackClient::ConfigFileMap().clear();
   LoadLauncherIni();
   LoadUpdateCfg();
 }
@@ -127,7 +132,7 @@ std::vector<std::string> ClientFolder::FilesBelow(const std::string& folder) con
 UpdateSettings ClientFolder::Settings() const {
   UpdateSettings s;
   s.selectedBigArea = 1;
-  s.microClientOpen = false;
+  s.microClientOpen = m_kind == ClientKind::Micro;
   s.webMode = true;
   s.exeName = "zarngame.exe";
   s.emergencyExeName = "Quickmend.exe";
@@ -147,6 +152,50 @@ std::map<std::string, int> AccessLog::Counts() const {
     ++counts[line.substr(get + 5, end - get - 5)];
   }
   return counts;
+}
+
+std::vector<std::vector<std::string>> ExpectLines(const std::string& file) {
+  std::vector<std::vector<std::string>> lines;
+  std::istringstream in(ReadFileBytes(UpdateDir() + "/" + file));
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> row;
+    for (std::string w; words >> w;) row.push_back(w);
+    if (!row.empty()) lines.push_back(row);
+  }
+  return lines;
+}
+
+std::string ReadPackKey(const std::string& base, const std::string& key) {
+  FilePack::CFilePackIndexMgr pack;
+  PackEntry entry;
+  if (!pack.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), false) || !pack.FindEntry(key.c_str(), &entry))
+    return "(missing)";
+  std::string bytes(entry.size, '\0');
+  return pack.ReadEntryData(&entry, reinterpret_cast<uint8_t*>(&bytes[0]), true) ? bytes : "(unreadable)";
+}
+
+void CheckExpectations(const std::vector<std::vector<std::string>>& rows, const AccessLog& log) {
+  const std::map<std::string, int> fetched = log.Counts();
+  for (const auto& row : rows) {
+    const std::string& kind = row[0];
+    if (kind == "key") {
+      EXPECT_EQ(ReadFileBytes(UpdateDir() + "/" + row[3]), ReadPackKey(row[1], row[2])) << row[1] << " " << row[2];
+    } else if (kind == "nokey") {
+      EXPECT_EQ("(missing)", ReadPackKey(row[1], row[2])) << row[1] << " " << row[2];
+    } else if (kind == "count") {
+      FilePack::CFilePackIndexMgr pack;
+      ASSERT_TRUE(pack.OpenPack((row[1] + ".pkg1").c_str(), (row[1] + ".pkg").c_str(), false)) << row[1];
+      EXPECT_EQ(static_cast<uint32_t>(std::stoi(row[2])), pack.EntryCount()) << row[1];
+    } else if (kind == "file") {
+      EXPECT_EQ(ReadFileBytes(UpdateDir() + "/" + row[2]), ReadFileBytes(row[1])) << row[1];
+    } else if (kind == "nofile") {
+      EXPECT_FALSE(testsupport::FileExists(row[1])) << row[1];
+    } else if (kind == "fetch") {
+      auto found = fetched.find(row[1]);
+      EXPECT_EQ(std::stoi(row[2]), found == fetched.end() ? 0 : found->second) << row[1];
+    }
+  }
 }
 
 std::string ReadUpdateCfgVersion() {

@@ -15,12 +15,15 @@ std::string NginxUrl(const std::string& path);
 // The served file of a tree ("good", "micro/other.pkg").
 std::string ServedPath(const std::string& tree, const std::string& path);
 
-// A fresh copy of the fixture client in <test folder>/<name>/client with
-// <name>/outside/victim.txt beside it; the current folder while it lives.
-// The process-wide state an update leaves (packs, settings) is reset.
+enum class ClientKind { Full, Micro };
+
+// A fresh copy of the fixture client (the micro one: "microclient") in
+// <test folder>/<name>/client with <name>/outside/victim.txt beside it; the
+// current folder while it lives. The process-wide state an update leaves
+// (packs, settings, queued configuration files) is reset.
 class ClientFolder {
  public:
-  explicit ClientFolder(const std::string& name);
+  explicit ClientFolder(const std::string& name, ClientKind kind = ClientKind::Full);
   ~ClientFolder();
   ClientFolder(const ClientFolder&) = delete;
   ClientFolder& operator=(const ClientFolder&) = delete;
@@ -35,10 +38,11 @@ class ClientFolder {
   std::string Record(const std::string& program) const;
   bool VictimIntact() const;
   std::vector<std::string> FilesBelow(const std::string& folder) const;
-  // Settings of a web-mode full client with the fake programs.
+  // Settings of a web-mode client of its kind with the fake programs.
   UpdateSettings Settings() const;
 
  private:
+  ClientKind m_kind;
   std::string m_root;
   std::string m_previous;
 };
@@ -54,5 +58,15 @@ class AccessLog {
 };
 
 std::string ReadUpdateCfgVersion();
+
+// The rows of an expectation file of the fixture ("expect.txt"), in words.
+std::vector<std::vector<std::string>> ExpectLines(const std::string& file);
+// A key of the pack <base>.pkg1/<base>.pkg read by a fresh reader;
+// "(missing)" or "(unreadable)" when it cannot be.
+std::string ReadPackKey(const std::string& base, const std::string& key);
+// Checks the client folder and the log against the rows:
+//   key <pack> <key> <plain>, nokey <pack> <key>, count <pack> <n>,
+//   file <path> <plain>, nofile <path>, fetch <url path> <n>.
+void CheckExpectations(const std::vector<std::vector<std::string>>& rows, const AccessLog& log);
 
 }  // namespace enginetest

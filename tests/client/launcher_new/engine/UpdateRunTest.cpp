@@ -18,29 +18,6 @@
 using namespace enginetest;
 using testsupport::ReadFileBytes;
 
-namespace {
-
-std::vector<std::vector<std::string>> ExpectLines() {
-  std::vector<std::vector<std::string>> lines;
-  std::istringstream in(ReadFileBytes(UpdateDir() + "/expect.txt"));
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream words(line);
-    std::vector<std::string> row;
-    for (std::string w; words >> w;) row.push_back(w);
-    if (!row.empty()) lines.push_back(row);
-  }
-  return lines;
-}
-
-std::string ReadPackKey(FilePack::CFilePackIndexMgr& pack, const std::string& key) {
-  PackEntry entry;
-  if (!pack.FindEntry(key.c_str(), &entry)) return "(missing)";
-  std::string bytes(entry.size, '\0');
-  return pack.ReadEntryData(&entry, reinterpret_cast<uint8_t*>(&bytes[0]), true) ? bytes : "(unreadable)";
-}
-
-}  // namespace
-
 TEST(UpdateRun, FromOldestToNewestThenTheGameStarts) {
   ClientFolder client("FullRun");
   client.AddProgram("zarngame.exe");
@@ -58,25 +35,9 @@ TEST(UpdateRun, FromOldestToNewestThenTheGameStarts) {
   EXPECT_EQ("1.0.0.3|1.0.0.3 build 3", ReadUpdateCfgVersion());
   EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty());
 
-  const auto expect = ExpectLines();
+  const auto expect = ExpectLines("expect.txt");
   ASSERT_GT(expect.size(), 30u);
-  for (const auto& row : expect) {
-    const std::string& kind = row[0];
-    if (kind == "count" || kind == "key") {
-      FilePack::CFilePackIndexMgr pack;
-      ASSERT_TRUE(pack.OpenPack((row[1] + ".pkg1").c_str(), (row[1] + ".pkg").c_str(), false)) << row[1];
-      if (kind == "count")
-        EXPECT_EQ(static_cast<uint32_t>(std::stoi(row[2])), pack.EntryCount()) << row[1];
-      else
-        EXPECT_EQ(ReadFileBytes(UpdateDir() + "/" + row[3]), ReadPackKey(pack, row[2])) << row[1] << " " << row[2];
-    } else if (kind == "file") {
-      EXPECT_EQ(ReadFileBytes(UpdateDir() + "/" + row[2]), ReadFileBytes(row[1])) << row[1];
-    } else if (kind == "nofile") {
-      EXPECT_FALSE(testsupport::FileExists(row[1])) << row[1];
-    } else if (kind == "fetch") {
-      EXPECT_EQ(std::stoi(row[2]), log.Counts()[row[1]]) << row[1];
-    }
-  }
+  CheckExpectations(expect, log);
 
   // The game got the login and the servers of area 1 in web mode.
   ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("zarngame").empty(); }, 30000));
