@@ -1,5 +1,6 @@
-// First: the ping brings winsock2.h, which must come before windows.h.
+// First: these bring winsock2.h, which must come before windows.h.
 #include "ServerPing.h"
+#include "common/HttpDownLoad/FtpDownLoad.h"
 
 #include "launcher.h"
 
@@ -15,6 +16,9 @@ const char* const kPluginUpdater = "sprigfetch.exe";
 const char* const kRestartSwitch = "zarn_restart";
 
 ClauncherApp theApp;
+// The library's FTP downloader offers no transfer; its one instance keeps
+// Winsock started for the whole life of the process.
+FTP::CFtpDownLoad g_ftpDownLoad;
 
 bool ClauncherApp::DisplayIsTrueColour() {
   HDC display = ::CreateDCA("DISPLAY", nullptr, nullptr, nullptr);

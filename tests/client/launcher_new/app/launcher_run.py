@@ -98,3 +98,29 @@ def wait_gone(pids, seconds):
             return True
         time.sleep(0.2)
     return False
+
+
+def run_to_end(emulator, work, seconds=240):
+    """Starts the folder's launcher as the player does and waits for it to
+    end: its exit code as Linux sees it, or None when it did not end."""
+    first = subprocess.Popen([emulator, os.path.join(work, "zarn_launcher.exe")], cwd=work,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        return first.wait(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        first.kill()
+        return None
+
+
+def hand_over_login(emulator, probe_exe, running):
+    """Sends the page's hand-over to the launcher's window; false when the
+    launchers running did not leave (they are killed then)."""
+    probe(emulator, probe_exe, "send", CAPTION, WM_START_GAME)
+    if wait_gone([pid for pid, _ in running], 60):
+        return True
+    for pid, _ in running:
+        try:
+            os.kill(pid, 9)
+        except OSError:
+            pass
+    return False

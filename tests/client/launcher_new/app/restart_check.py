@@ -7,7 +7,6 @@ as Linux sees it, a launcher with "zarn_restart" on its command line runs
 on in the same folder, finishes the update ("更新完成") and leaves when the
 page hands over the login."""
 import os
-import subprocess
 import sys
 
 import launcher_run
@@ -21,12 +20,8 @@ def main(argv):
     launcher_run.make_client(server, work, "restart", launcher,
                              {"fake_game.exe": fake, "tunedesk.exe": fake, "Quickmend.exe": fake})
     failures = []
-    first = subprocess.Popen([emulator, os.path.join(work, "zarn_launcher.exe")], cwd=work,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        code = first.wait(timeout=240)
-    except subprocess.TimeoutExpired:
-        first.kill()
+    code = launcher_run.run_to_end(emulator, work)
+    if code is None:
         print("FAIL: the first launcher did not end")
         return 1
     print("first launcher ended with %d" % code)
@@ -40,14 +35,8 @@ def main(argv):
         failures.append("no launcher with zarn_restart runs")
     if rc != 0:
         failures.append("the restarted launcher did not finish the update")
-    launcher_run.probe(emulator, probe_exe, "send", launcher_run.CAPTION, launcher_run.WM_START_GAME)
-    if not launcher_run.wait_gone([pid for pid, _ in restarted], 60):
+    if not launcher_run.hand_over_login(emulator, probe_exe, restarted):
         failures.append("the restarted launcher did not leave")
-        for pid, _ in restarted:
-            try:
-                os.kill(pid, 9)
-            except OSError:
-                pass
     update_cfg = open(os.path.join(work, "LauncherCfg", "UpdateCfg.xml"), "rb").read()
     if b"<Version>1.0.0.3</Version>" not in update_cfg:
         failures.append("the client is not at 1.0.0.3")

@@ -8,7 +8,6 @@ installs the package's launcher over the old one, records PatchVer 13 and
 starts it, and that launcher runs the update to the end ("更新完成") and
 starts the game when the page hands over the login."""
 import os
-import subprocess
 import sys
 import time
 
@@ -35,12 +34,8 @@ def main(argv):
     kitlib.write(os.path.join(server, "www", "good", "patch", "launcher", "13.pak"),
                  launcherpack.make(program, 13.0))
     failures = []
-    first = subprocess.Popen([emulator, os.path.join(work, "zarn_launcher.exe")], cwd=work,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    try:
-        code = first.wait(timeout=240)
-    except subprocess.TimeoutExpired:
-        first.kill()
+    code = launcher_run.run_to_end(emulator, work)
+    if code is None:
         print("FAIL: the old launcher did not leave for the updater")
         return 1
     print("old launcher ended with %d" % code)
@@ -53,14 +48,8 @@ def main(argv):
     installed = open(os.path.join(work, "zarn_launcher.exe"), "rb").read()
     if installed != program:
         failures.append("zarn_launcher.exe is not the package's program")
-    launcher_run.probe(emulator, probe_exe, "send", launcher_run.CAPTION, launcher_run.WM_START_GAME)
-    if not launcher_run.wait_gone([pid for pid, _ in running], 60):
+    if not launcher_run.hand_over_login(emulator, probe_exe, running):
         failures.append("the new launcher did not leave")
-        for pid, _ in running:
-            try:
-                os.kill(pid, 9)
-            except OSError:
-                pass
     update_cfg = open(os.path.join(work, "LauncherCfg", "UpdateCfg.xml"), "rb").read()
     if update_cfg.count(b"<PatchVer>") != 1 or b"<PatchVer>13.000</PatchVer>" not in update_cfg:
         failures.append("UpdateCfg.xml does not record PatchVer 13 once: %r" % update_cfg)
