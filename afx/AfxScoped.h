@@ -12,7 +12,7 @@ template <class T, class Traits>
 class Scoped {
  public:
   Scoped() : m_h(Traits::Empty()) {}
-  explicit Scoped(T h) : m_h(h) {}
+  explicit Scoped(T h) : m_h(Traits::Adopt(h)) {}
   ~Scoped() { Reset(); }
   Scoped(const Scoped&) = delete;
   Scoped& operator=(const Scoped&) = delete;
@@ -33,7 +33,7 @@ class Scoped {
   }
   void Reset(T h = Traits::Empty()) {
     if (m_h != Traits::Empty()) Traits::Close(m_h);
-    m_h = h;
+    m_h = Traits::Adopt(h);
   }
   // For calls that fill a handle in: the old one is closed first.
   T* Out() {
@@ -45,27 +45,26 @@ class Scoped {
   T m_h;
 };
 
+// Kernel handles: some calls fail with null, others (CreateFile, snapshots)
+// with INVALID_HANDLE_VALUE; both mean none.
 struct HandleTraits {
   static HANDLE Empty() { return nullptr; }
-  static void Close(HANDLE h) { ::CloseHandle(h); }
-};
-struct FileHandleTraits {
-  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static HANDLE Adopt(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
   static void Close(HANDLE h) { ::CloseHandle(h); }
 };
 struct GlobalTraits {
   static HGLOBAL Empty() { return nullptr; }
+  static HGLOBAL Adopt(HGLOBAL h) { return h; }
   static void Close(HGLOBAL h) { ::GlobalFree(h); }
 };
 struct LibraryTraits {
   static HMODULE Empty() { return nullptr; }
+  static HMODULE Adopt(HMODULE h) { return h; }
   static void Close(HMODULE h) { ::FreeLibrary(h); }
 };
 
-// Process, thread, snapshot, event: closed with CloseHandle; null is empty.
+// Process, thread, snapshot, event, file, completion port.
 typedef Scoped<HANDLE, HandleTraits> ScopedHandle;
-// CreateFile's handles: INVALID_HANDLE_VALUE is empty.
-typedef Scoped<HANDLE, FileHandleTraits> ScopedFile;
 typedef Scoped<HGLOBAL, GlobalTraits> ScopedGlobal;
 typedef Scoped<HMODULE, LibraryTraits> ScopedLibrary;
 

@@ -10,7 +10,7 @@
 Connector::Connector()
     : m_handler(nullptr), m_pending(new SessionList()), m_bStop(0), m_threadCount(0),
       m_port(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1)) {
-  if (!m_port.Valid()) {
+  if (!m_port.IsValid()) {
     ENGINE_REPORT("false&&\"创建完成端口失败\"");
     EngineFunc::ShowMessageBox(nullptr, "创建完成端口失败", nullptr, MB_OK);
   }

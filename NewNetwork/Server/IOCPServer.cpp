@@ -65,7 +65,7 @@ void IOCPServer::Update() {
 IOCPServer::~IOCPServer() {
   if (m_bStop == 0) {
     InterlockedExchange(&m_bStop, 1);
-    if (m_sendThread.Valid()) WaitForSingleObject(m_sendThread.Get(), INFINITE);
+    if (m_sendThread.IsValid()) WaitForSingleObject(m_sendThread.Get(), INFINITE);
     if (m_table) {
       for (uint32_t i = 0; i < kHandlerSlots; ++i) {
         if (!m_table->inUse[i]) continue;
@@ -76,7 +76,7 @@ IOCPServer::~IOCPServer() {
       m_table.reset();
     }
   }
-  m_sendThread.Close();
+  m_sendThread.Reset();
   if (m_wsaStarted) WSACleanup();
   CLZOCompressor::DeleteInstance();
 }

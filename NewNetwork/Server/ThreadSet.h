@@ -27,7 +27,7 @@ inline void EndPortThreads(HANDLE port, ScopedHandle* threads, uint32_t count, D
   uint32_t n = 0;
   for (uint32_t i = 0; i < count && n < MAXIMUM_WAIT_OBJECTS; ++i) {
     PostQueuedCompletionStatus(port, bytes, 0, nullptr);
-    if (threads[i].Valid()) handles[n++] = threads[i].Get();
+    if (threads[i].IsValid()) handles[n++] = threads[i].Get();
   }
   if (n > 0) WaitForMultipleObjects(n, handles, TRUE, INFINITE);
 }

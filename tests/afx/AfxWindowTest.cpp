@@ -148,7 +148,7 @@ TEST(AfxWindow, ScopedOwnersCloseOnceOnEveryPath) {
   DWORD flags;
   EXPECT_FALSE(GetHandleInformation(raw, &flags));
   {
-    afx::ScopedFile none;
+    afx::ScopedHandle none(INVALID_HANDLE_VALUE);  // a failed CreateFile
     EXPECT_FALSE(none.IsValid());
     afx::ScopedGlobal memory(GlobalAlloc(GMEM_MOVEABLE, 16));
     HGLOBAL kept = memory.Release();

@@ -7,10 +7,6 @@
 
 #include "common/EngineFun/Helper.h"
 
-void HandleCloser::operator()(void* h) const {
-  if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-}
-
 bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void DeleteFileWritable(const std::string& path) {
@@ -22,15 +18,15 @@ bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* byte
   bytes->clear();
   ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return false;
+  if (!file.IsValid()) return false;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > maxBytes)
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > maxBytes)
     return false;
   bytes->resize(static_cast<size_t>(size.QuadPart));
   size_t done = 0;
   while (done < bytes->size()) {
     DWORD want = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 24)), got = 0;
-    if (!ReadFile(file.get(), &(*bytes)[done], want, &got, nullptr) || got == 0) {
+    if (!ReadFile(file.Get(), &(*bytes)[done], want, &got, nullptr) || got == 0) {
       bytes->clear();
       return false;
     }
@@ -59,7 +55,7 @@ bool StartWorker(WorkerProc proc, void* arg, std::vector<ScopedHandle>* threads)
 
 void WaitForWorkers(const std::vector<ScopedHandle>& threads) {
   std::vector<HANDLE> handles;
-  for (const ScopedHandle& h : threads) handles.push_back(h.get());
+  for (const ScopedHandle& h : threads) handles.push_back(h.Get());
   for (size_t first = 0; first < handles.size(); first += MAXIMUM_WAIT_OBJECTS) {
     DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, handles.size() - first));
     WaitForMultipleObjects(count, &handles[first], TRUE, INFINITE);

@@ -5,11 +5,7 @@
 #include <string>
 #include <vector>
 
-struct HandleCloser {
-  void operator()(void* h) const;
-};
-// Owns a kernel handle; null and INVALID_HANDLE_VALUE are both "none".
-typedef std::unique_ptr<void, HandleCloser> ScopedHandle;
+#include "common/ScopedHandle.h"
 
 bool FileExists(const std::string& path);
 // Clears the attributes first, as every writer of client files does.

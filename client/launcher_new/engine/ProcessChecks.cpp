@@ -20,12 +20,12 @@ const DWORD kMaxModules = 1024;
 int32_t CountProcessesByName(const char* name) {
   if (name == nullptr) return 0;
   ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) return 0;
+  if (!snapshot.IsValid()) return 0;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
   int32_t count = 0;
   CString wanted(name);
-  for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+  for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
     if (wanted.CompareNoCase(entry.szExeFile) == 0) ++count;
   return count;
 }
@@ -39,15 +39,15 @@ bool IsModuleLoadedInAnyProcess(const char* name) {
   if (!EnumProcesses(ids, sizeof(ids), &bytes)) return false;
   for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
     ScopedHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]));
-    if (process == nullptr) continue;
+    if (!process.IsValid()) continue;
     HMODULE modules[kMaxModules];
     DWORD needed = 0;
-    if (!EnumProcessModules(process.get(), modules, sizeof(modules), &needed)) continue;
+    if (!EnumProcessModules(process.Get(), modules, sizeof(modules), &needed)) continue;
     DWORD count = needed / sizeof(HMODULE);
     if (count > kMaxModules) count = kMaxModules;
     for (DWORD m = 0; m < count; ++m) {
       char path[MAX_PATH] = {};
-      DWORD n = GetModuleFileNameExA(process.get(), modules[m], path, sizeof(path));
+      DWORD n = GetModuleFileNameExA(process.Get(), modules[m], path, sizeof(path));
       if (n == 0 || n >= sizeof(path)) continue;
       CString lower(path);
       lower.MakeLower();

@@ -246,7 +246,7 @@ void UpdateContext::WaitForThreads() {
     }
     if (threads.empty()) return;
     for (const ScopedHandle& thread : threads) {
-      HANDLE handle = thread.get();
+      HANDLE handle = thread.Get();
       // A worker may be waiting in SendMessage for this very thread.
       while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
         MSG msg;
