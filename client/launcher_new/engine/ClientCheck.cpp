@@ -87,11 +87,14 @@ bool CheckClientFiles(UpdateContext& run) {
     run.SetStage(UpdateStage::ClientCheckFailed);
     return false;
   }
+  return VerifyClientFilesOrWarn(run);
+}
+
+bool VerifyClientFilesOrWarn(UpdateContext& run) {
   if (run.Local().superVar1 || VerifyClientFiles(run)) return true;
   PackClient::DeleteFolderTree(kPatchTemp, false);
   run.ShowBox(22, 16, MB_ICONERROR, false);
-  run.Send(WM_UPDATE_FAILED);
-  return false;
+  return false;  // the step or the driver tells the window, once
 }
 
 bool FetchNeedDownloadFiles(UpdateContext& run) {

@@ -12,6 +12,9 @@ bool LoadLauncherCfgLists(UpdateContext& run);
 bool FetchNeedDownloadFiles(UpdateContext& run);
 bool CheckOtherFiles(UpdateContext& run);
 bool VerifyClientFiles(UpdateContext& run);
+// The last check of a client: on a mismatch the patch folder is emptied and
+// the player told; the caller reports the failure to the window.
+bool VerifyClientFilesOrWarn(UpdateContext& run);
 void ReconcileOldPacks(UpdateContext& run);
 
 // A launcher list file ("launchercfg/dlllist.xml") is the LZMA image of an

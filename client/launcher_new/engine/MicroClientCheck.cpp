@@ -100,11 +100,7 @@ bool MicroClientFileCheck(UpdateContext& run) {
     run.SetStage(UpdateStage::DownloadFailed);
     return false;
   }
-  if (run.Local().superVar1 || VerifyClientFiles(run)) return fetched;
-  PackClient::DeleteFolderTree(kPatchTemp, false);
-  run.ShowBox(22, 16, MB_ICONERROR, false);
-  run.Send(WM_UPDATE_FAILED);
-  return false;
+  return VerifyClientFilesOrWarn(run) && fetched;
 }
 
 bool PrepareMicroClientUpdate(UpdateContext& run) {
