@@ -24,6 +24,10 @@ bool StartGameClient(UpdateContext& run) {
   if (CreateProcessA(settings.exeName.c_str(), settings.webMode ? commandLine.data() : nullptr, nullptr, nullptr,
                      FALSE, 0, nullptr, nullptr, &startup, &process)) {
     ScopedHandle thread(process.hThread), owned(process.hProcess);
+  } else {
+    // The launcher leaves all the same; the report says why no game came up.
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "启动%s失败,错误代码%lu", settings.exeName.c_str(),
+                                       GetLastError());
   }
   return true;
 }
