@@ -14,7 +14,6 @@
 
 #include "../HttpDownLoad/TestHttpServer.h"
 #include "../Pack/MicroTestUtil.h"
-#include "common/MicroClient/AsyncFileLoader.h"
 #include "common/MicroClient/MicroClientHttpDownLoad.h"
 #include "common/MicroClient/ResourceFetch.h"
 #include "common/HttpDownLoad/IDownLoad.h"
@@ -76,10 +75,9 @@ class ResourceServer {
 };
 
 struct Progress {
-  std::atomic<int> calls{0}, lastDone{0}, total{0};
+  std::atomic<int> lastDone{0}, total{0};
   static void Record(void* context, int done, int total) {
     Progress* p = static_cast<Progress*>(context);
-    ++p->calls;
     if (done > p->lastDone) p->lastDone = done;
     p->total = total;
   }
@@ -91,12 +89,7 @@ class MicroPacks : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(packtest::EnterFreshClientFolder("mc"));
     FilePack::SetMicroClientBaseAddress(m_server.Base().c_str());
-    for (int n = 1; n <= 9; ++n) {
-      char base[16];
-      snprintf(base, sizeof(base), "Data/%03d", n);
-      ASSERT_TRUE(packtest::OpenMicroPack(*FilePack::ClientPackManager(n), base, n));
-    }
-    m_progress.calls = 0;
+    ASSERT_TRUE(packtest::OpenMicroPacks());
     m_progress.lastDone = 0;
     m_progress.total = 0;
     CHttpDownLoadMgr::GetInstance()->SetProgressCallback(Progress::Record, &m_progress);
@@ -156,11 +149,8 @@ TEST_F(MicroPacks, ListLandsEveryResourceOnceAndReadsBack) {
 
   for (int n = 1; n <= 9; ++n) FilePack::ClientPackManager(n)->Close(true);
   ASSERT_TRUE(FilePack::MergeAllDataPacks(true));
-  for (int n = 1; n <= 9; ++n) {
-    char base[16];
-    snprintf(base, sizeof(base), "Data/%03d", n);
-    EXPECT_TRUE(packtest::PackHolds(base, packtest::PlainByKey(packtest::Micro9(n)))) << n;
-  }
+  for (int n = 1; n <= 9; ++n)
+    EXPECT_TRUE(packtest::PackHolds(packtest::Numbered(n), packtest::PlainByKey(packtest::Micro9(n)))) << n;
   EXPECT_EQ(0u, packtest::FilesIn("res").size());
 }
 
@@ -311,7 +301,7 @@ TEST(MicroSingle, TempNamesAreNeverShared) {
   for (auto& name : names) DeleteFileA(name.c_str());
 }
 
-TEST(MicroSingle, PeakSpeedAndTheLoaderStub) {
+TEST(MicroSingle, PeakSpeedOverAWindow) {
   // Whichever call opened the window, one of the later ones closes a window
   // that holds the 5000 bytes.
   CHttpDownLoadMgr::RecordDownloadSpeed(0, 1000);
@@ -320,7 +310,4 @@ TEST(MicroSingle, PeakSpeedAndTheLoaderStub) {
   Sleep(1100);
   CHttpDownLoadMgr::RecordDownloadSpeed(0, 0);
   EXPECT_GE(CHttpDownLoadMgr::GetInstance()->PeakSpeed(), 5000);
-  CAsyncFileLoader* loader = CHttpDownLoadMgr::CreateAsyncFileLoader();
-  EXPECT_EQ(loader, CHttpDownLoadMgr::CreateAsyncFileLoader());
-  EXPECT_TRUE(loader->Enabled());
 }

@@ -42,13 +42,26 @@ inline std::map<std::string, std::string> PlainByKey(const std::vector<Resource>
   return files;
 }
 
+// "Data/00N" (format "Data/%03d"), or another numbered name.
+inline std::string Numbered(int n, const char* format = "Data/%03d") {
+  char name[32];
+  snprintf(name, sizeof(name), format, n);
+  return name;
+}
+
 // A micro-mode pack (created empty) with the kit's micro index of that pack.
 inline bool OpenMicroPack(FilePack::CFilePackIndexMgr& m, const std::string& base, int pack) {
   m.SetMicroMode(true);
   m.SetPackNumber(pack - 1);
-  char micro[32];
-  snprintf(micro, sizeof(micro), "micro9/%03d.pkg2", pack);
-  return m.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), true) && m.OpenMicroIndex(Fx(micro).c_str());
+  return m.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), true) &&
+         m.OpenMicroIndex(Fx(Numbered(pack, "micro9/%03d.pkg2")).c_str());
+}
+
+// The client's nine packs, each as OpenMicroPack makes it.
+inline bool OpenMicroPacks() {
+  for (int n = 1; n <= 9; ++n)
+    if (!OpenMicroPack(*FilePack::ClientPackManager(n), Numbered(n), n)) return false;
+  return true;
 }
 
 // Reads a resource the way the document loader does (micro-client aware).

@@ -16,17 +16,8 @@ namespace {
 
 int ResourceNumber(const Resource& r) { return r.key[r.key.size() - 5] - '0'; }
 
-std::string PackBase(int n) {
-  char base[16];
-  snprintf(base, sizeof(base), "Data/%03d", n);
-  return base;
-}
-
-std::string RecordFolder(int n) {
-  char folder[16];
-  snprintf(folder, sizeof(folder), "data/%03d", n);
-  return folder;
-}
+using packtest::Numbered;
+std::string RecordFolder(int n) { return Numbered(n, "data/%03d"); }  // a pack's resource records
 
 // Bounded retries, as the downloader's next pass would fetch a refused file.
 bool AddWithRetries(const Resource& r, const std::string& local) {
@@ -48,7 +39,7 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
 
   // The even resources are in the packs' data files before the run.
   testsupport::ReportCapture quiet;
-  for (int n = 1; n <= 9; ++n) ASSERT_TRUE(packtest::OpenMicroPack(*FilePack::ClientPackManager(n), PackBase(n), n));
+  ASSERT_TRUE(packtest::OpenMicroPacks());
   for (size_t i = 0; i < early.size(); ++i) {
     std::string local = "res/e" + std::to_string(i);
     ASSERT_TRUE(CopyFileA(early[i].served.c_str(), local.c_str(), FALSE));
@@ -56,7 +47,7 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
   }
   for (int n = 1; n <= 9; ++n) FilePack::ClientPackManager(n)->Close(true);
   ASSERT_TRUE(FilePack::MergeAllDataPacks(true));
-  for (int n = 1; n <= 9; ++n) ASSERT_TRUE(packtest::OpenMicroPack(*FilePack::ClientPackManager(n), PackBase(n), n));
+  ASSERT_TRUE(packtest::OpenMicroPacks());
   CFilePackIndexMgr extractSource;  // full index: extraction while pack 2 merges
   ASSERT_TRUE(extractSource.OpenPack("Data/002.pkg1", "Data/002.pkg", false));
 
@@ -115,7 +106,7 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
     while (!addersDone) {
       for (int n = 1; n <= 9; ++n) {
         if (n == 4) continue;
-        const std::string base = PackBase(n), folder = RecordFolder(n) + "/";
+        const std::string base = Numbered(n), folder = RecordFolder(n) + "/";
         merges += FilePack::MergeResourceFiles(nullptr, (base + ".pkg").c_str(), folder.c_str(), (base + ".pkg1").c_str(),
                                                false, false);
       }
@@ -143,7 +134,7 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
   for (int n = 1; n <= 9; ++n) FilePack::ClientPackManager(n)->Close(true);
   ASSERT_TRUE(FilePack::MergeAllDataPacks(true));
   for (int n = 1; n <= 9; ++n) {
-    EXPECT_TRUE(packtest::PackHolds(PackBase(n), packtest::PlainByKey(packtest::Micro9(n)))) << n;
+    EXPECT_TRUE(packtest::PackHolds(Numbered(n), packtest::PlainByKey(packtest::Micro9(n)))) << n;
     EXPECT_EQ(0u, packtest::FilesIn(RecordFolder(n)).size()) << n;  // no record, whole or half written
   }
   for (int n = 1; n <= 9; ++n) {

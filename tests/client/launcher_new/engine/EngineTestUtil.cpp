@@ -22,31 +22,20 @@ namespace enginetest {
 
 namespace {
 
-// Calls visit(relative path, is a folder) for everything below folder,
-// each folder before what it holds.
-template <typename Visit>
-void Walk(const std::string& folder, const std::string& relative, Visit visit) {
+// The files below folder, by their paths relative to it.
+void AddFilesBelow(const std::string& folder, const std::string& relative, std::vector<std::string>* out) {
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA((folder + "/" + relative + "*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   do {
     std::string name = fd.cFileName;
     if (name == "." || name == "..") continue;
-    const bool isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    visit(relative + name, isFolder);
-    if (isFolder) Walk(folder, relative + name + "/", visit);
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      AddFilesBelow(folder, relative + name + "/", out);
+    else
+      out->push_back(relative + name);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
-}
-
-void CopyTree(const std::string& from, const std::string& to) {
-  CreateDirectoryA(to.c_str(), nullptr);
-  Walk(from, "", [&](const std::string& path, bool isFolder) {
-    if (isFolder)
-      CreateDirectoryA((to + "/" + path).c_str(), nullptr);
-    else
-      CopyFileA((from + "/" + path).c_str(), (to + "/" + path).c_str(), FALSE);
-  });
 }
 
 std::string ProgramFolder() {
@@ -75,7 +64,7 @@ ClientFolder::ClientFolder(const std::string& name, ClientKind kind) : m_kind(ki
   m_root = m_previous + "/" + name;
   testsupport::RemoveTree(m_root);
   CreateDirectoryA(m_root.c_str(), nullptr);
-  CopyTree(UpdateDir() + (kind == ClientKind::Micro ? "/microclient" : "/client"), m_root + "/client");
+  testsupport::CopyTree(UpdateDir() + (kind == ClientKind::Micro ? "/microclient" : "/client"), m_root + "/client");
   CreateDirectoryA((m_root + "/outside").c_str(), nullptr);
   CopyFileA((UpdateDir() + "/outside/victim.txt").c_str(), (m_root + "/outside/victim.txt").c_str(), FALSE);
   SetCurrentDirectoryA((m_root + "/client").c_str());
@@ -123,9 +112,7 @@ bool ClientFolder::VictimIntact() const {
 
 std::vector<std::string> ClientFolder::FilesBelow(const std::string& folder) const {
   std::vector<std::string> out;
-  Walk(folder, "", [&out](const std::string& path, bool isFolder) {
-    if (!isFolder) out.push_back(path);
-  });
+  AddFilesBelow(folder, "", &out);
   return out;
 }
 

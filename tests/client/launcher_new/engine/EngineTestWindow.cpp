@@ -35,11 +35,6 @@ std::string EngineTestWindow::Text(int32_t id) {
   return id == 20 ? "错误(%d):%s" : "text" + std::to_string(id);
 }
 
-void EngineTestWindow::ShowAreaButton(int32_t area, int32_t) {
-  std::lock_guard<std::mutex> hold(m_lock);
-  m_shownAreas.push_back(area);
-}
-
 void EngineTestWindow::SelectArea(int32_t area) {
   std::lock_guard<std::mutex> hold(m_lock);
   m_settings.selectedBigArea = area;

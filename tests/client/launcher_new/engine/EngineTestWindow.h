@@ -41,7 +41,7 @@ class EngineTestWindow : public IUpdateWindow {
   void EnableButton(LauncherButton button, bool enable) override { m_enabled[static_cast<int>(button)] = enable; }
   void ShowButton(LauncherButton, bool) override {}
   void RedrawPanel() override {}
-  void ShowAreaButton(int32_t area, int32_t) override;
+  void ShowAreaButton(int32_t, int32_t) override {}
   void SelectArea(int32_t area) override;
   void QuitLauncher(bool restart) override;
 
@@ -55,7 +55,6 @@ class EngineTestWindow : public IUpdateWindow {
   UpdateSettings m_settings;
   std::vector<unsigned> m_messages;
   std::vector<int> m_stages;
-  std::vector<int32_t> m_shownAreas;
   std::atomic<bool> m_quit{false};
   std::atomic<bool> m_restart{false};
   std::atomic<bool> m_enabled[3] = {{true}, {true}, {true}};

@@ -107,10 +107,7 @@ TEST(UpdateRun, BadPatchMd5LeavesTheVersion) {
   r.run.reset();
   EXPECT_EQ(UpdateStage::PatchCheck, static_cast<UpdateStage>(r.window.Stages().back()));
   ASSERT_FALSE(testsupport::ShownBoxes().empty());
-  const testsupport::ShownBox box = testsupport::ShownBoxes().back();
-  EXPECT_EQ("text22", box.text);
-  EXPECT_EQ("text16", box.caption);
-  EXPECT_EQ(static_cast<unsigned>(MB_ICONERROR), box.type);
+  EXPECT_EQ("text22", testsupport::ShownBoxes().back().text);
   EXPECT_EQ("1.0.0.1|1.0.0.1 build 1", ReadUpdateCfgVersion());
   EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty());
   EXPECT_FALSE(r.window.ButtonEnabled(LauncherButton::Start));
