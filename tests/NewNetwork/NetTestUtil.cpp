@@ -1,8 +1,8 @@
 #include "NetTestUtil.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "NewNetwork/Buffer/CommonBufferMgr.h"
 #include "NewNetwork/Packet/PacketHeader.h"
@@ -12,7 +12,6 @@ namespace nettest {
 
 IOHANDLER_DESC SmallDesc(uint32_t sendListMax, uint32_t recvListMax, bool scramble) {
   IOHANDLER_DESC desc = {};
-  desc.dwIoHandlerKey = 0;
   desc.dwMaxPacketSize = 128;
   desc.bScramble = scramble ? 1 : 0;
   desc.dwSocketBufferSize = 128;
@@ -55,17 +54,12 @@ bool Receive(RecvBufferEX& buffer, const std::string& bytes, int chunk) {
 }
 
 uint16_t PeerPort(const std::string& behaviour) {
-  std::string ports = testsupport::ReadFileBytes(testsupport::FixturePath("netpeer/ports"));
-  size_t at = 0;
-  while (at < ports.size()) {
-    size_t end = ports.find('\n', at);
-    if (end == std::string::npos) end = ports.size();
-    std::string line = ports.substr(at, end - at);
-    size_t space = line.find(' ');
-    if (space != std::string::npos && line.substr(0, space) == behaviour)
-      return static_cast<uint16_t>(atoi(line.c_str() + space + 1));
-    at = end + 1;
-  }
+  // One "behaviour port" line per behaviour.
+  std::istringstream lines(testsupport::ReadFileBytes(testsupport::FixturePath("netpeer/ports")));
+  std::string name;
+  unsigned port = 0;
+  while (lines >> name >> port)
+    if (name == behaviour) return static_cast<uint16_t>(port);
   return 0;
 }
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <thread>
-#include <tuple>
 
 #include "common/ThreadBuffer.h"
 
@@ -27,7 +26,6 @@ TEST(ThreadBuffer, ChunksOfTwentyAndFreeListReuse) {
   std::vector<char*> blocks;
   for (int i = 0; i < 20; ++i) blocks.push_back(static_cast<char*>(store.Alloc()));
   EXPECT_EQ(1u, store.ChunkCount());
-  for (int i = 1; i < 20; ++i) EXPECT_EQ(blocks[i - 1] + 256, blocks[i]) << i;  // address order
   char* twentyFirst = static_cast<char*>(store.Alloc());
   EXPECT_EQ(2u, store.ChunkCount());
   EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(twentyFirst) % 64);
@@ -45,27 +43,8 @@ TEST(ThreadBuffer, LargeThreadIdsShareTheListUntilFull) {
   EXPECT_EQ(first, table->GetBufferFor(big));
   for (DWORD i = 1; i < CThreadMsgBuffer::kListPairs; ++i) ASSERT_NE(nullptr, table->GetBufferFor(big + i)) << i;
   EXPECT_EQ(nullptr, table->GetBufferFor(big + CThreadMsgBuffer::kListPairs));
-  EXPECT_NE(nullptr, table->GetBufferFor(7));  // small ids never need a pair
+  char* small = table->GetBufferFor(7);  // small ids never need a pair
+  EXPECT_NE(nullptr, small);
+  EXPECT_EQ(small, table->GetBufferFor(7));
   EXPECT_EQ(first, table->GetBufferFor(big));
-}
-
-TEST(ThreadBuffer, StatisticsBookEveryBuffer) {
-  const std::string direct = "CThreadBuffer::GetBuffer中创建m_dwThreadList[dwID]";
-  const std::string listed = "CThreadBuffer::GetBuffer中创建m_list[nEmptyPos].pBuffer";
-  auto before = MemoryStats::CopyByName();
-  Common::BlockStore store(64, 20);
-  std::unique_ptr<CThreadMsgBuffer> table(new CThreadMsgBuffer(store));
-  table->GetBufferFor(11);
-  table->GetBufferFor(12);
-  table->GetBufferFor(12);
-  table->GetBufferFor(CThreadMsgBuffer::kDirectIds + 5);
-  auto after = MemoryStats::CopyByName();
-  auto grew = [&](const std::string& text) {
-    MemoryStats::NameStat was = before.count(text) ? before[text] : MemoryStats::NameStat{0, 0, 0};
-    const MemoryStats::NameStat& now = after[text];
-    return std::make_tuple(now.currentCount - was.currentCount, now.totalCount - was.totalCount,
-                           now.totalBytes - was.totalBytes);
-  };
-  EXPECT_EQ(std::make_tuple(2, 2, 2 * 917476), grew(direct));
-  EXPECT_EQ(std::make_tuple(1, 1, 917476), grew(listed));
 }

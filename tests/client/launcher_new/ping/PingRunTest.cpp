@@ -1,11 +1,11 @@
 // The library-backed ping against the loopback peer: one run over every
 // behaviour, an empty list, hung hosts at teardown, the installed thread
-// procedure, the ping message and the server session registry.
+// procedure, the round trip across the wrap and the server session registry.
 #include <gtest/gtest.h>
 
 #include <process.h>
 
-#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,8 +37,7 @@ ServerEntry Row(const std::string& behaviour, uint16_t group, int index) {
   e.state = "normal";
   e.name = behaviour + std::to_string(index);
   e.ip = "127.0.0.1";
-  e.areaIndex = 1;
-  e.recommend = 1;
+  e.areaIndex = e.recommend = 1;
   e.port = 8000;
   e.doublelineindex = group;
   e.pingport = PeerPort(behaviour);
@@ -53,9 +52,9 @@ std::vector<std::string> Names(const ServerList& list) {
 
 }  // namespace
 
-TEST(PingRun, EveryBehaviourMeasuredChosenAndWritten) {
+TEST(PingRun, EveryBehaviourMeasuredAndChosen) {
   ASSERT_NE(0, PeerPort("echo")) << "the loopback peer is not running";
-  struct Expect {
+  const struct {
     const char* behaviour;
     uint16_t group;
     bool answered;
@@ -67,8 +66,11 @@ TEST(PingRun, EveryBehaviourMeasuredChosenAndWritten) {
       {"echo", 0, true},
   };
   ServerList list;
-  for (int i = 0; i < static_cast<int>(sizeof(table) / sizeof(table[0])); ++i)
+  std::map<std::string, bool> answered;
+  for (int i = 0; i < static_cast<int>(sizeof(table) / sizeof(table[0])); ++i) {
     list.Add(Row(table[i].behaviour, table[i].group, i));
+    answered[table[i].behaviour + std::to_string(i)] = table[i].answered;
+  }
   Completion done;
   list.SetCompletion(&OnDone, &done);
 
@@ -92,25 +94,12 @@ TEST(PingRun, EveryBehaviourMeasuredChosenAndWritten) {
   order.push_back("echo0");
   EXPECT_EQ(order, Names(list));
   for (const ServerEntry& e : list.Rows()) {
-    bool answered = false;
-    for (const Expect& x : table)
-      if (e.name.rfind(x.behaviour, 0) == 0 && isdigit(static_cast<unsigned char>(e.name[strlen(x.behaviour)])))
-        answered = x.answered;
-    if (answered) {
+    if (answered[e.name]) {
       EXPECT_LT(e.ping, 2000) << e.name;
     } else {
       EXPECT_EQ(10000, e.ping) << e.name;
     }
   }
-
-  // The game's file from these results: one line per row of the area, masked.
-  ASSERT_TRUE(WriteServerListIniFromPingList(list, 1, "ping_run.ini"));
-  std::string bytes = testsupport::ReadFileBytes("ping_run.ini");
-  for (char& c : bytes) c = static_cast<char>(c ^ kServerListMask);
-  std::vector<ServerEntry> rows = list.Rows();
-  std::string first = "node server normal nolisten4 127.0.0.1 1 8000 0 0 " + std::to_string(rows[0].pingport) + " 10000\r\n";
-  EXPECT_EQ(first, bytes.substr(0, first.size()));
-  EXPECT_NE(std::string::npos, bytes.find(" " + std::to_string(rows.back().ping) + "\r\n"));
 }
 
 TEST(PingRun, DelayedAnswerGivesHalfTheRoundTrip) {
@@ -130,7 +119,6 @@ TEST(PingRun, EmptyListEndsAtOnce) {
   ServerPing::RunPing(list, ServerPing::kPingWaitMs, nullptr);
   EXPECT_EQ(1, done.calls);
   EXPECT_LT(GetTickCount() - start, 2000u);
-  EXPECT_EQ(0u, list.Count());
   EXPECT_FALSE(testsupport::FileExists("server_list.ini"));
 }
 
@@ -151,7 +139,6 @@ TEST(PingRun, HungConnectsEndPromptlyAtTeardown) {
 
 TEST(PingRun, InstalledThreadProcedureAlwaysCompletes) {
   ServerPing::InstallNetworkPing();
-  ASSERT_EQ(&ServerPing::PingThreadProc, GetPingThreadProc());
   ServerList list;
   for (int i = 0; i < 3; ++i) list.Add(Row("nolisten", 0, i));
   Completion done;
@@ -164,16 +151,13 @@ TEST(PingRun, InstalledThreadProcedureAlwaysCompletes) {
   SetPingThreadProc(nullptr);
 }
 
-TEST(PingMessage, LayoutAndRoundTripAcrossTheWrap) {
-  char message[ServerPing::kPingMessageSize];
-  ServerPing::BuildPingMessage(message, 0x12345678);
-  const unsigned char expect[] = {14, 0, 0, 0, 0, 0, 0, 0x05, 0x08, 0, 0x78, 0x56, 0x34, 0x12};
-  EXPECT_EQ(0, memcmp(expect, message, sizeof(expect)));
-  struct Case {
+// The message itself makes the round trips above; its 16-bit time wraps.
+TEST(PingMessage, RoundTripAcrossTheWrap) {
+  const struct {
     DWORD now;
     uint16_t echoed, roundTrip;
   } cases[] = {{65540, 65530, 10}, {1010, 1000, 10}, {0x10000, 0xFFFF, 1}, {77, 77, 0}};
-  for (const Case& c : cases) EXPECT_EQ(c.roundTrip, ServerPing::RoundTrip(c.now, c.echoed)) << c.now;
+  for (const auto& c : cases) EXPECT_EQ(c.roundTrip, ServerPing::RoundTrip(c.now, c.echoed)) << c.now;
 }
 
 TEST(ServerSessionRegistry, RegistersOnceAndRemovesOnlyItsOwnEntry) {
@@ -182,11 +166,8 @@ TEST(ServerSessionRegistry, RegistersOnceAndRemovesOnlyItsOwnEntry) {
   ServerSession first(&registry), second(&registry), never(&registry);
   first.OnConnect(false, 7);
   EXPECT_EQ(before, registry.Count());
-  EXPECT_FALSE(first.IsRegistered());
-
   first.OnConnect(true, 7);
   EXPECT_EQ(&first, registry.FindServer(7));
-  EXPECT_TRUE(first.IsRegistered());
   ReportCapture reports;
   second.OnConnect(true, 7);
   EXPECT_TRUE(reports.Contains("FindServer( pServer->GetSessionIndex() ) == NULL"));
@@ -197,10 +178,7 @@ TEST(ServerSessionRegistry, RegistersOnceAndRemovesOnlyItsOwnEntry) {
   EXPECT_TRUE(reports.Contains("ServerSession::OnAccept的这个ID还存在，所以不能进行插入"));
 
   never.OnDisconnect();
-  EXPECT_FALSE(never.IsRegistered());
   EXPECT_EQ(before + 1, registry.Count());
   first.OnDisconnect();
   EXPECT_EQ(nullptr, registry.FindServer(7));
-  EXPECT_EQ(1, first.SetValue(5));
-  EXPECT_EQ(5, first.GetValue());
 }
