@@ -242,6 +242,16 @@ TEST(VersionStep, SelfUpdateAddressThatWouldBeCutFails) {
   ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));
 }
 
+TEST(GameStart, MissingGameProgramIsReportedAndTheLauncherStillLeaves) {
+  ClientFolder client("NoGame");  // no zarngame.exe in it
+  EngineTestWindow window;
+  window.Configure(client.Settings());
+  UpdateRun run(&window);
+  testsupport::ReportCapture reports;
+  EXPECT_TRUE(run.StartGameClient());
+  EXPECT_TRUE(reports.Contains("zarngame.exe"));
+}
+
 TEST(ProcessChecks, FreeSpaceOfAFolderTooLongForTheBufferCountsAsEnough) {
   ClientFolder client("DiskSpace");
   EXPECT_FALSE(HasEnoughDiskSpace(0xFFFFFFFF, 0x7FFFFFFF));  // more than any disk
