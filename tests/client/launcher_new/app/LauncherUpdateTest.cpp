@@ -150,7 +150,7 @@ TEST(LauncherUpdate, OlderLauncherHandsOverToTheEmergencyUpdater) {
   EXPECT_EQ(kLeft, code);
   // The shell puts the program's name first; the updater takes the rest.
   std::string want = "\"Quickmend.exe\" http://127.0.0.1:" + std::to_string(Port()) + "/good/patch/launcher/13\n";
-  for (int i = 0; i < 100 && !FileExists(dir + "\\Quickmend.exe.cmdline"); ++i) Sleep(50);
+  for (int i = 0; i < 100 && ReadFileBytes(dir + "\\Quickmend.exe.cmdline").empty(); ++i) Sleep(50);
   EXPECT_EQ(want, ReadFileBytes(dir + "\\Quickmend.exe.cmdline"));
   EXPECT_NE(std::string::npos, ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml").find("<Version>1.0.0.1</Version>"));
 }

@@ -13,7 +13,6 @@
 using launchertest::FolderEnvironment;
 using launchertest::PumpFor;
 using launchertest::PumpUntil;
-using testsupport::FileExists;
 using testsupport::ReadFileBytes;
 
 namespace {
@@ -260,7 +259,7 @@ TEST_F(PatchDlg, SettingsButtonStartsTunedeskWithThePanelRectangleOnce) {
   DeleteFileA("tunedesk.exe.cmdline");
   testsupport::WriteFileBytes("tunedesk.exe.hold", "");
   l.Click(1005);
-  ASSERT_TRUE(PumpUntil([] { return FileExists("tunedesk.exe.cmdline"); }));
+  ASSERT_TRUE(PumpUntil([] { return !ReadFileBytes("tunedesk.exe.cmdline").empty(); }));
   CRect r;
   l.panel->GetWindowRect(&r);
   char want[100];
