@@ -51,6 +51,13 @@ struct Launcher {
     return panel != nullptr && windriver::WaitIdle(main);
   }
   bool Ends(DWORD* code) { return process.WaitExit(kWait, code); }
+  // The exit button: the launcher leaves with -1.
+  void Exit() {
+    EXPECT_TRUE(windriver::Click(panel, 1001));
+    DWORD code = 0;
+    EXPECT_TRUE(Ends(&code));
+    EXPECT_EQ(kLeft, code);
+  }
 };
 
 // A process the launcher must notice, held alive until the object goes.
@@ -72,6 +79,23 @@ struct Holder {
   }
 };
 
+// Waits for the launcher's box, dismisses it and expects the launcher to end
+// with `want`; the box's text comes back ("" with no box).
+std::string BoxThenEnd(Launcher& l, DWORD want, std::string* caption = nullptr) {
+  HWND box = windriver::WaitForBox(l.process.Id(), nullptr, kWait);
+  EXPECT_NE(nullptr, box);
+  if (box == nullptr) return "";
+  const std::string text = windriver::BoxText(box);
+  if (caption != nullptr) *caption = windriver::WindowText(box);
+  windriver::DismissOtherDialogs(l.process.Id(), nullptr);
+  DWORD code = want + 1;
+  EXPECT_TRUE(l.Ends(&code));
+  EXPECT_EQ(want, code);
+  return text;
+}
+
+const char* const kRefused = "检测到有登陆器在运行，无法多开!";
+
 }  // namespace
 
 TEST(LauncherProgram, ShowsItsWindowsAndLeavesWithMinusOne) {
@@ -79,13 +103,6 @@ TEST(LauncherProgram, ShowsItsWindowsAndLeavesWithMinusOne) {
   Launcher l;
   ASSERT_TRUE(l.Start(dir));
   ASSERT_TRUE(l.WaitWindows());
-  RECT main, panel;
-  GetWindowRect(l.main, &main);
-  GetWindowRect(l.panel, &panel);
-  EXPECT_EQ(640, main.right - main.left);
-  EXPECT_EQ(main.left, panel.left);
-  EXPECT_EQ(main.top, panel.top);
-  EXPECT_TRUE(GetWindowLongA(l.main, GWL_EXSTYLE) & WS_EX_LAYERED);
   // The exit button: placed, with its skin's normal look.
   HWND exit = GetDlgItem(l.panel, 1001);
   ASSERT_NE(nullptr, exit);
@@ -94,10 +111,7 @@ TEST(LauncherProgram, ShowsItsWindowsAndLeavesWithMinusOne) {
   for (int i = 0; i < 40 && windriver::WindowProp(exit, "ZarnSkinFrame") == 0; ++i) Sleep(50);
   EXPECT_EQ(1, windriver::WindowProp(exit, "ZarnSkinFrame"));
   EXPECT_TRUE(windriver::OtherDialogs(l.process.Id(), l.main).size() <= 1);  // the panel alone
-  ASSERT_TRUE(windriver::Click(l.panel, 1001));
-  DWORD code = 0;
-  ASSERT_TRUE(l.Ends(&code));
-  EXPECT_EQ(kLeft, code);
+  l.Exit();
 }
 
 TEST(LauncherProgram, SecondLauncherIsRefusedUnlessRestarted) {
@@ -107,13 +121,7 @@ TEST(LauncherProgram, SecondLauncherIsRefusedUnlessRestarted) {
   ASSERT_TRUE(first.WaitWindows());
   Launcher second;
   ASSERT_TRUE(second.Start(dir));
-  HWND box = windriver::WaitForBox(second.process.Id(), nullptr, kWait);
-  ASSERT_NE(nullptr, box);
-  EXPECT_EQ("检测到有登陆器在运行，无法多开!", windriver::BoxText(box));
-  windriver::DismissOtherDialogs(second.process.Id(), nullptr);
-  DWORD code = 1;
-  ASSERT_TRUE(second.Ends(&code));
-  EXPECT_EQ(0u, code);
+  EXPECT_EQ(kRefused, BoxThenEnd(second, 0));
   // "zarn_restart" anywhere on the line skips the checks.
   Launcher restarted;
   ASSERT_TRUE(restarted.Start(dir, "x zarn_restart y"));
@@ -140,13 +148,7 @@ TEST(LauncherProgram, ProcessWithTheBrowserPluginLoadedIsAnotherLauncher) {
   Holder host(dir, "plugin_host.exe", "--load orbicast.dll");
   Launcher l;
   ASSERT_TRUE(l.Start(dir));
-  HWND box = windriver::WaitForBox(l.process.Id(), nullptr, kWait);
-  ASSERT_NE(nullptr, box);
-  EXPECT_EQ("检测到有登陆器在运行，无法多开!", windriver::BoxText(box));
-  windriver::DismissOtherDialogs(l.process.Id(), nullptr);
-  DWORD code = 1;
-  ASSERT_TRUE(l.Ends(&code));
-  EXPECT_EQ(0u, code);
+  EXPECT_EQ(kRefused, BoxThenEnd(l, 0));
 }
 
 TEST(LauncherProgram, DamagedSkinsAndLayoutsFailCleanly) {
@@ -155,37 +157,29 @@ TEST(LauncherProgram, DamagedSkinsAndLayoutsFailCleanly) {
   int cases = 0;
   while (list >> name >> expect) {
     ++cases;
+    SCOPED_TRACE(name);
     std::string dir = Folder("damaged_" + name, "launcher_ui/damaged/" + name);
     Launcher l;
-    ASSERT_TRUE(l.Start(dir, "zarn_restart")) << name;
+    ASSERT_TRUE(l.Start(dir, "zarn_restart"));
     if (expect == "runs" || expect == "noupdate") {
-      ASSERT_TRUE(l.WaitWindows()) << name;
+      ASSERT_TRUE(l.WaitWindows());
       Sleep(300);
-      EXPECT_EQ(nullptr, windriver::WaitForBox(l.process.Id(), l.main, 0)) << name;
-      DWORD code;
-      EXPECT_FALSE(l.process.WaitExit(0, &code)) << name;  // still running
+      EXPECT_EQ(nullptr, windriver::WaitForBox(l.process.Id(), l.main, 0));
+      EXPECT_FALSE(l.process.WaitExit(0));  // still running
       // A panel whose making failed is left where it was made, unplaced.
       RECT r;
       GetWindowRect(l.main, &r);
-      EXPECT_EQ(expect == "runs", r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2) << name;
-      windriver::Click(l.panel, 1001);
-      EXPECT_TRUE(l.Ends(&code)) << name;
-      EXPECT_EQ(kLeft, code) << name;
+      EXPECT_EQ(expect == "runs", r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
+      l.Exit();
       continue;
     }
-    HWND box = windriver::WaitForBox(l.process.Id(), nullptr, kWait);
-    ASSERT_NE(nullptr, box) << name;
-    std::string text = windriver::BoxText(box);
+    std::string caption, text = BoxThenEnd(l, kLeft, &caption);
     if (expect == "exit43") {
-      EXPECT_EQ(0u, text.find("无法创建窗口,错误码")) << name << ": " << text;
+      EXPECT_EQ(0u, text.find("无法创建窗口,错误码")) << text;
     } else {
-      EXPECT_EQ("error: Read the configuration file failed!", text) << name;
-      EXPECT_EQ("error", windriver::WindowText(box)) << name;
+      EXPECT_EQ("error: Read the configuration file failed!", text);
+      EXPECT_EQ("error", caption);
     }
-    windriver::DismissOtherDialogs(l.process.Id(), nullptr);
-    DWORD code = 0;
-    ASSERT_TRUE(l.Ends(&code)) << name;
-    EXPECT_EQ(kLeft, code) << name;
   }
   EXPECT_GE(cases, 10);
 }

@@ -79,8 +79,7 @@ TEST(UpdateNotes, FallsBackToTheNewestVersion) {
 
   NotesPager empty({}, "");
   empty.UpdateButtons(&next, &previous);
-  EXPECT_FALSE(next);
-  EXPECT_FALSE(previous);
+  EXPECT_FALSE(next || previous);
 }
 
 TEST(UpdateNotes, RefusesVersionsThatAreNoPlainFileName) {
