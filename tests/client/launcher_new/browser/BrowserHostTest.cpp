@@ -114,6 +114,11 @@ TEST_F(BrowserHost, ControlSitsAtItsRectangleAndNavigates) {
 
 TEST_F(BrowserHost, GivesTheInstalledExternalAndShowsScriptBoxesWhole) {
   ASSERT_NO_FATAL_FAILURE(Create());
+  // No 3-D border around the page; double clicks as the page wants them.
+  DOCHOSTUIINFO info = {sizeof(info), 0xFFFF, 0xFFFF, nullptr, nullptr};
+  ASSERT_EQ(S_OK, handler->GetHostInfo(&info));
+  EXPECT_EQ(static_cast<DWORD>(DOCHOSTUIFLAG_NO3DBORDER), info.dwFlags);
+  EXPECT_EQ(static_cast<DWORD>(DOCHOSTUIDBLCLK_DEFAULT), info.dwDoubleClick);
 
   IDispatch* external = reinterpret_cast<IDispatch*>(1);
   EXPECT_EQ(E_NOTIMPL, handler->GetExternal(&external));  // nothing installed
@@ -122,6 +127,11 @@ TEST_F(BrowserHost, GivesTheInstalledExternalAndShowsScriptBoxesWhole) {
   InstallScriptExternal(&installed);
   ASSERT_EQ(S_OK, handler->GetExternal(&external));
   EXPECT_EQ(static_cast<IDispatch*>(&installed), external);
+  EXPECT_EQ(1, installed.RefCount());
+  // IUnknown is refused on purpose, and a refusal takes no reference.
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(E_NOINTERFACE, installed.QueryInterface(IID_IUnknown, &object));
+  EXPECT_EQ(nullptr, object);
   EXPECT_EQ(1, installed.RefCount());
   external->Release();
   InstallScriptExternal(nullptr);
