@@ -229,11 +229,14 @@ TEST_F(PatchDlg, AreaButtonsShowMoveAndSelect) {
   l.Click(1016);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(i == 4, Button(12 + i).IsSelected()) << i;
   EXPECT_TRUE(Saved("bigarea=\"4\""));
-  // The run's selection: areas 1 to 9 only.
-  l.main->SelectArea(0);
-  EXPECT_EQ(4, l.main->User().bigArea);
-  l.main->SelectArea(7);
-  EXPECT_TRUE(Button(19).IsSelected());
+  // The run's selection (the first area shown when the player's is not):
+  // any area, 0 and one without a button too, is taken and saved.
+  for (int first : {0, 10, 7}) {
+    l.main->SelectArea(first);
+    EXPECT_EQ(first, l.main->User().bigArea);
+    EXPECT_TRUE(Saved(("bigarea=\"" + std::to_string(first) + "\"").c_str())) << first;
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(i == first, Button(12 + i).IsSelected()) << first << " " << i;
+  }
 }
 
 TEST_F(PatchDlg, RunWindowCallsFromAWorkerRunOnTheWindowThread) {
