@@ -301,3 +301,49 @@ TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
   EXPECT_EQ(0xFF8C00u, shot.Pixel(hole[0], hole[1]));             // the main window through the hole
   EXPECT_EQ("无法获取服务器列表", windriver::WindowText(l.panel->m_hWnd));
 }
+
+TEST_F(PatchDlg, BarsOfEveryKindGdiDrawsShowOnTheScreen) {
+  // The kit's bars: columns 0 and 1 in colours 4 and 3, then the top half in
+  // colour 1 and the bottom half in colour 2 of each palette.
+  const uint32_t rle[2] = {0x1E90FF, 0x005AA0}, core[2] = {0x0AC83C, 0x05781E};
+  const struct {
+    const char *stage, *merge;
+    const uint32_t* halves;
+  } rounds[] = {{"rle8_bar.bmp", "rle4_bar.bmp", rle}, {"core8_bar.bmp", "table300_bar.bmp", core}};
+  // The run gives up on its dead address first, so nothing else sets the bars.
+  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }, 60000))
+      << "the run never gave up on the server list";
+  l.main->Run()->SetProgress(10, 10);
+  l.main->Run()->SetMergeProgress(3, 3);
+  std::map<std::string, std::vector<int>> places = Places();
+  for (const auto& round : rounds) {
+    std::string stage = ReadFileBytes(testsupport::FixturePath(std::string("launcher_ui/bmp/") + round.stage));
+    std::string merge = ReadFileBytes(testsupport::FixturePath(std::string("launcher_ui/bmp/") + round.merge));
+    ASSERT_TRUE(l.panel->StageBar().Load(reinterpret_cast<const uint8_t*>(stage.data()), stage.size())) << round.stage;
+    ASSERT_TRUE(l.panel->MergeBar().Load(reinterpret_cast<const uint8_t*>(merge.data()), merge.size())) << round.merge;
+    l.panel->Invalidate(FALSE);
+    std::string wrong;
+    auto shown = [&] {
+      CRect r;
+      l.main->GetWindowRect(&r);
+      windriver::Image shot;
+      if (!windriver::CaptureScreen(r, &shot)) return false;
+      wrong.clear();
+      for (const char* bar : {"bar", "bar2"}) {
+        const int x = places[bar][0], y = places[bar][1];
+        const struct {
+          int dx, dy;
+          uint32_t color;
+        } points[] = {{0, 0, 0xC81E1E}, {1, 9, 0xFAFAFA}, {150, 2, round.halves[0]}, {299, 7, round.halves[1]}};
+        for (const auto& p : points) {
+          uint32_t seen = shot.Pixel(x + p.dx, y + p.dy);
+          if (seen != p.color)
+            wrong += std::string(bar) + " +" + std::to_string(p.dx) + "," + std::to_string(p.dy) + ": " +
+                     std::to_string(seen) + "; ";
+        }
+      }
+      return wrong.empty();
+    };
+    EXPECT_TRUE(PumpUntil(shown, 10000)) << round.stage << " and " << round.merge << " not drawn: " << wrong;
+  }
+}
