@@ -303,25 +303,27 @@ TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
 }
 
 TEST_F(PatchDlg, BarsOfEveryKindGdiDrawsShowOnTheScreen) {
-  // The kit's bars: columns 0 and 1 in colours 4 and 3, then the top half in
-  // colour 1 and the bottom half in colour 2 of each palette.
-  const uint32_t rle[2] = {0x1E90FF, 0x005AA0}, core[2] = {0x0AC83C, 0x05781E};
-  const struct {
-    const char *stage, *merge;
-    const uint32_t* halves;
-  } rounds[] = {{"rle8_bar.bmp", "rle4_bar.bmp", rle}, {"core8_bar.bmp", "table300_bar.bmp", core}};
   // The run gives up on its dead address first, so nothing else sets the bars.
   ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }, 60000))
       << "the run never gave up on the server list";
   l.main->Run()->SetProgress(10, 10);
   l.main->Run()->SetMergeProgress(3, 3);
-  std::map<std::string, std::vector<int>> places = Places();
+  std::vector<int> stageAt = Places()["bar2"], mergeAt = Places()["bar"];
+  // The kit's bars: columns 0 and 1 in colours 4 and 3 of the palette, then
+  // the top half in colour 1 and the bottom half in colour 2.
+  const struct {
+    const char *stage, *merge;
+    uint32_t top, bottom;
+  } rounds[] = {{"rle8_bar.bmp", "rle4_bar.bmp", 0x1E90FF, 0x005AA0},
+                {"core8_bar.bmp", "table300_bar.bmp", 0x0AC83C, 0x05781E}};
   for (const auto& round : rounds) {
     std::string stage = ReadFileBytes(testsupport::FixturePath(std::string("launcher_ui/bmp/") + round.stage));
     std::string merge = ReadFileBytes(testsupport::FixturePath(std::string("launcher_ui/bmp/") + round.merge));
     ASSERT_TRUE(l.panel->StageBar().Load(reinterpret_cast<const uint8_t*>(stage.data()), stage.size())) << round.stage;
     ASSERT_TRUE(l.panel->MergeBar().Load(reinterpret_cast<const uint8_t*>(merge.data()), merge.size())) << round.merge;
     l.panel->Invalidate(FALSE);
+    const POINT points[] = {{0, 0}, {1, 9}, {150, 2}, {299, 7}};  // columns 0 and 1, top, bottom
+    const uint32_t want[] = {0xC81E1E, 0xFAFAFA, round.top, round.bottom};
     std::string wrong;
     auto shown = [&] {
       CRect r;
@@ -329,21 +331,12 @@ TEST_F(PatchDlg, BarsOfEveryKindGdiDrawsShowOnTheScreen) {
       windriver::Image shot;
       if (!windriver::CaptureScreen(r, &shot)) return false;
       wrong.clear();
-      for (const char* bar : {"bar", "bar2"}) {
-        const int x = places[bar][0], y = places[bar][1];
-        const struct {
-          int dx, dy;
-          uint32_t color;
-        } points[] = {{0, 0, 0xC81E1E}, {1, 9, 0xFAFAFA}, {150, 2, round.halves[0]}, {299, 7, round.halves[1]}};
-        for (const auto& p : points) {
-          uint32_t seen = shot.Pixel(x + p.dx, y + p.dy);
-          if (seen != p.color)
-            wrong += std::string(bar) + " +" + std::to_string(p.dx) + "," + std::to_string(p.dy) + ": " +
-                     std::to_string(seen) + "; ";
-        }
-      }
+      for (const std::vector<int>& at : {stageAt, mergeAt})
+        for (int i = 0; i < 4; ++i)
+          if (shot.Pixel(at[0] + points[i].x, at[1] + points[i].y) != want[i])
+            wrong += " " + std::to_string(at[1]) + "/" + std::to_string(i);
       return wrong.empty();
     };
-    EXPECT_TRUE(PumpUntil(shown, 10000)) << round.stage << " and " << round.merge << " not drawn: " << wrong;
+    EXPECT_TRUE(PumpUntil(shown, 10000)) << round.stage << ", " << round.merge << " wrong at (bar y/point):" << wrong;
   }
 }
