@@ -15,48 +15,123 @@ uint32_t U32(const uint8_t* p) {
 const uint32_t kKey = 0xFF00FF;
 const uint32_t kKey565 = 0xF81F;
 
+// The length of an RLE8 or RLE4 stream, with its end mark, that lies wholly
+// in p[0, size); 0 when a code or run leaves the bytes or the stream stops
+// before its end mark and before its last row.
+size_t RleStreamLength(const uint8_t* p, size_t size, int bitCount, int height) {
+  size_t at = 0;
+  int row = 0;
+  while (size - at >= 2) {
+    const uint8_t count = p[at], code = p[at + 1];
+    at += 2;
+    if (count != 0) continue;  // a run of one colour
+    if (code == 1) return at;  // end of the bitmap
+    if (code == 0 || code == 2) {
+      if (code == 2) {  // a move: dx, dy follow
+        if (size - at < 2) return 0;
+        row += p[at + 1];
+        at += 2;
+      } else {
+        ++row;
+      }
+      if (row < height) continue;
+      // Every row is there; an end mark right behind belongs to the stream.
+      if (size - at >= 2 && p[at] == 0 && p[at + 1] == 1) at += 2;
+      return at;
+    }
+    size_t data = bitCount == 8 ? code : (code + 1u) / 2;  // pixels as they stand
+    data += data & 1;                                      // padded to a word
+    if (data > size - at) return 0;
+    at += data;
+  }
+  return 0;
+}
+
+// Width, height, planes and bit count from either header kind, the depth
+// and compression GDI draws together, and the colour-table entries.
+bool ParseHeader(const uint8_t* info, BmpLayout* l, uint32_t* colors) {
+  int32_t width, height;
+  uint16_t planes;
+  uint32_t used = 0;
+  if (l->infoSize == kCoreHeaderSize) {
+    width = U16(info + 4);
+    height = U16(info + 6);
+    planes = U16(info + 8);
+    l->bitCount = U16(info + 10);
+    l->compression = BI_RGB;
+    l->colorEntrySize = 3;
+    if (l->bitCount != 1 && l->bitCount != 4 && l->bitCount != 8 && l->bitCount != 24) return false;
+  } else {
+    width = static_cast<int32_t>(U32(info + 4));
+    height = static_cast<int32_t>(U32(info + 8));
+    planes = U16(info + 12);
+    l->bitCount = U16(info + 14);
+    l->compression = U32(info + 16);
+    used = U32(info + 32);
+    bool depthFits;
+    switch (l->compression) {
+      case BI_RGB: depthFits = l->bitCount == 1 || l->bitCount == 4 || l->bitCount == 8 || l->bitCount == 16 ||
+                               l->bitCount == 24 || l->bitCount == 32; break;
+      case BI_BITFIELDS: depthFits = l->bitCount == 16 || l->bitCount == 32; break;
+      case BI_RLE8: depthFits = l->bitCount == 8 && height > 0; break;
+      case BI_RLE4: depthFits = l->bitCount == 4 && height > 0; break;
+      default: depthFits = false;
+    }
+    if (!depthFits) return false;
+  }
+  if (planes != 1) return false;
+  if (width <= 0 || width > kMaxBmpSide || height == 0 || height < -kMaxBmpSide || height > kMaxBmpSide) return false;
+  l->width = width;
+  l->topDown = height < 0;
+  l->height = l->topDown ? -height : height;
+  // The count may exceed what the depth can index (GDI reads what it
+  // needs); the caller holds it against the bytes.
+  if (used == 0 && l->bitCount <= 8) used = 1u << l->bitCount;
+  *colors = used;
+  return true;
+}
+
 }  // namespace
 
 bool ParseBmp(const uint8_t* bytes, size_t size, BmpLayout* out) {
-  if (bytes == nullptr || size < 14 + 40 || bytes[0] != 'B' || bytes[1] != 'M') return false;
+  if (bytes == nullptr || size < 14 + kCoreHeaderSize || bytes[0] != 'B' || bytes[1] != 'M') return false;
   BmpLayout l;
-  uint32_t bitsOffset = U32(bytes + 10);
+  const uint32_t bitsOffset = U32(bytes + 10);
   const uint8_t* info = bytes + 14;
   l.infoSize = U32(info);
-  if (l.infoSize < 40 || l.infoSize > size - 14) return false;
-  int32_t width = static_cast<int32_t>(U32(info + 4));
-  int32_t height = static_cast<int32_t>(U32(info + 8));
-  if (U16(info + 12) != 1) return false;
-  l.bitCount = U16(info + 14);
-  l.compression = U32(info + 16);
-  uint32_t used = U32(info + 32);
-  if (width <= 0 || width > kMaxBmpSide || height == 0 || height < -kMaxBmpSide || height > kMaxBmpSide) return false;
-  l.width = width;
-  l.topDown = height < 0;
-  l.height = l.topDown ? -height : height;
-  switch (l.bitCount) {
-    case 1: case 4: case 8: case 24:
-      if (l.compression != BI_RGB) return false;
-      break;
-    case 16: case 32:
-      if (l.compression != BI_RGB && l.compression != BI_BITFIELDS) return false;
-      break;
-    default:
-      return false;
-  }
-  if (used > 256) return false;
-  if (used == 0 && l.bitCount <= 8) used = 1u << l.bitCount;
-  l.colorCount = static_cast<int>(used);
+  if ((l.infoSize != kCoreHeaderSize && l.infoSize < 40) || l.infoSize > size - 14) return false;
+  uint32_t colors = 0;
+  if (!ParseHeader(info, &l, &colors)) return false;
   // A 40-byte header is followed by the three masks; later headers hold them.
   size_t masks = l.compression == BI_BITFIELDS && l.infoSize == 40 ? 12 : 0;
   l.colorOffset = 14 + l.infoSize + masks;
-  size_t tableEnd = l.colorOffset + 4 * static_cast<size_t>(l.colorCount);
-  l.stride = ((static_cast<uint64_t>(l.width) * l.bitCount + 31) / 32) * 4;
-  uint64_t pixels = static_cast<uint64_t>(l.stride) * static_cast<uint64_t>(l.height);
-  if (tableEnd > size || bitsOffset < tableEnd || bitsOffset > size || pixels > size - bitsOffset) return false;
+  uint64_t tableEnd = l.colorOffset + static_cast<uint64_t>(l.colorEntrySize) * colors;
+  if (tableEnd > size || bitsOffset < tableEnd || bitsOffset > size || colors > 0x7FFFFFFFu) return false;
+  l.colorCount = static_cast<int>(colors);
   l.bitsOffset = bitsOffset;
+  const size_t left = size - bitsOffset;
+  if (HasPlainRows(l)) {
+    l.stride = ((static_cast<uint64_t>(l.width) * l.bitCount + 31) / 32) * 4;
+    uint64_t pixels = static_cast<uint64_t>(l.stride) * static_cast<uint64_t>(l.height);
+    if (pixels > left) return false;
+    l.bitsSize = static_cast<size_t>(pixels);
+  } else {
+    const uint32_t stated = U32(info + 20);  // image size: where GDI stops reading
+    if (stated > left) return false;
+    l.bitsSize = RleStreamLength(bytes + bitsOffset, stated != 0 ? stated : left, l.bitCount, l.height);
+    if (l.bitsSize == 0) return false;
+  }
   *out = l;
   return true;
+}
+
+void CompleteInfoHeader(uint8_t* info, const BmpLayout& l) {
+  if (l.infoSize == kCoreHeaderSize) return;  // GDI derives everything there
+  BITMAPINFOHEADER header;
+  memcpy(&header, info, sizeof header);
+  header.biClrUsed = static_cast<DWORD>(l.colorCount);
+  if (!HasPlainRows(l)) header.biSizeImage = static_cast<DWORD>(l.bitsSize);
+  memcpy(info, &header, sizeof header);
 }
 
 uint32_t PixelValue(const uint8_t* bytes, const BmpLayout& l, int x, int y) {
@@ -64,7 +139,7 @@ uint32_t PixelValue(const uint8_t* bytes, const BmpLayout& l, int x, int y) {
   const uint8_t* p = bytes + l.bitsOffset + static_cast<size_t>(row) * l.stride;
   auto palette = [&](uint32_t index) -> uint32_t {
     if (index >= static_cast<uint32_t>(l.colorCount)) return 0;
-    const uint8_t* c = bytes + l.colorOffset + 4 * index;  // blue, green, red, reserved
+    const uint8_t* c = bytes + l.colorOffset + static_cast<size_t>(l.colorEntrySize) * index;  // blue, green, red
     return (static_cast<uint32_t>(c[2]) << 16) | (c[1] << 8) | c[0];
   };
   switch (l.bitCount) {

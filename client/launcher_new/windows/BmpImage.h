@@ -18,23 +18,39 @@ struct BmpLayout {
   int height = 0;         // rows, positive
   bool topDown = false;   // the file's height was negative
   int bitCount = 0;       // 1, 4, 8, 16, 24 or 32
-  uint32_t compression = BI_RGB;  // BI_RGB or BI_BITFIELDS
-  int colorCount = 0;     // colour-table entries, at most 256
+  uint32_t compression = BI_RGB;  // BI_RGB, BI_BITFIELDS, BI_RLE8 or BI_RLE4
+  int colorCount = 0;     // colour-table entries
+  int colorEntrySize = 4; // RGBQUAD; RGBTRIPLE under a core header
   size_t infoOffset = 14; // the info header
-  size_t infoSize = 0;    // its stated size (40 and up)
+  size_t infoSize = 0;    // its stated size: 12 (core) or 40 and up
   size_t colorOffset = 0; // the colour table (after any masks)
   size_t bitsOffset = 0;  // the pixels (the file header's offset)
-  size_t stride = 0;      // bytes per row, 4-aligned
+  size_t bitsSize = 0;    // rows x stride, or the RLE stream up to its end
+  size_t stride = 0;      // bytes per row, 4-aligned (uncompressed rows)
 };
 
-// False unless bytes hold a BMP whose headers, colour table and pixels all
-// lie inside size: "BM", an info header of 40 bytes or more, one plane, an
-// uncompressed or bit-field format, a colour count of at most 256, a pixel
-// offset behind the colour table, and rows x stride bytes behind it.
+const size_t kCoreHeaderSize = 12;
+
+// False unless bytes hold a BMP that GDI draws and whose headers, colour
+// table and pixels all lie inside size: "BM", a core header (1, 4, 8 or 24
+// bits) or an info header of 40 bytes or more, one plane, uncompressed,
+// bit-field (16, 32 bits) or run-length (RLE8, RLE4; bottom-up) pixels, a
+// colour table that ends before the pixel offset, and behind that offset
+// rows x stride bytes, or an RLE stream that reaches its end mark (or its
+// last row) inside the bytes and inside the header's image size.
 bool ParseBmp(const uint8_t* bytes, size_t size, BmpLayout* layout);
+
+// Whether the pixels are plain rows that PixelValue can read (no RLE).
+inline bool HasPlainRows(const BmpLayout& l) { return l.compression == BI_RGB || l.compression == BI_BITFIELDS; }
+
+// Fills in, in the info header copied out of the file (the bytes from offset
+// 14), what GDI reads from there: the colour count when the file left it 0,
+// and for RLE the length of the stream checked, so drawing stops there.
+void CompleteInfoHeader(uint8_t* info, const BmpLayout& layout);
 
 // The colour of pixel (x, y), y counted from the top, as 0xRRGGBB; for
 // 16-bit pixels the raw 16-bit value (which is how the key is compared).
+// Plain rows only.
 uint32_t PixelValue(const uint8_t* bytes, const BmpLayout& layout, int x, int y);
 
 // Whether a pixel is the colour key magenta: 0xF81F raw in 16-bit images,

@@ -44,6 +44,8 @@ class CChildControlDlg : public CDialog {
   void SetLineButtonText(int line);
   // Only for 0 <= area < 10 and an entry that holds a button.
   void ShowAreaButton(int area, bool move);
+  // Makes area the player's and saves it; its button alone looks selected
+  // (none does for an area without a button).
   void OnArea(int area);
   // Places the browser and loads its page.
   void NavigateBrowser();

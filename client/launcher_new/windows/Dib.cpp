@@ -12,6 +12,7 @@ void CDib::Free() {
   m_memory.Reset();
   m_valid = 0;
   m_colorTable = nullptr;
+  m_colorEntrySize = 4;
   m_bits = nullptr;
   m_bitCount = 0;
   m_colorCount = 0;
@@ -39,13 +40,14 @@ bool CDib::Load(const uint8_t* bytes, size_t size) {
   }
   memcpy(memory, bytes + 14, size - 14);
   m_info = reinterpret_cast<BITMAPINFO*>(memory);
-  // The derived count goes into the header, as drawing reads it from there.
-  m_info->bmiHeader.biClrUsed = static_cast<DWORD>(layout.colorCount);
+  // The derived counts go into the header, as drawing reads them from there.
+  SkinImage::CompleteInfoHeader(memory, layout);
   m_width = layout.width;
   m_height = layout.height;
   m_bitCount = static_cast<uint8_t>(layout.bitCount);
   m_colorCount = layout.colorCount;
-  m_colorTable = m_colorCount > 0 ? reinterpret_cast<const RGBQUAD*>(memory + layout.colorOffset - 14) : nullptr;
+  m_colorTable = m_colorCount > 0 ? memory + layout.colorOffset - 14 : nullptr;
+  m_colorEntrySize = layout.colorEntrySize;
   m_bits = memory + layout.bitsOffset - 14;
   m_valid = 1;
   return true;
@@ -60,10 +62,12 @@ bool CDib::Draw(HDC dc, int x, int y, int width, int height, int sourceWidth, in
     LOGPALETTE* logical = reinterpret_cast<LOGPALETTE*>(store.data());
     logical->palVersion = 0x300;
     logical->palNumEntries = 256;
+    // A longer table (allowed beside any depth) fills the 256 entries only.
     for (int i = 0; i < m_colorCount && i < 256; ++i) {
-      logical->palPalEntry[i].peRed = m_colorTable[i].rgbRed;
-      logical->palPalEntry[i].peGreen = m_colorTable[i].rgbGreen;
-      logical->palPalEntry[i].peBlue = m_colorTable[i].rgbBlue;
+      const uint8_t* entry = m_colorTable + static_cast<size_t>(m_colorEntrySize) * i;
+      logical->palPalEntry[i].peRed = entry[2];
+      logical->palPalEntry[i].peGreen = entry[1];
+      logical->palPalEntry[i].peBlue = entry[0];
     }
     if (palette.CreatePalette(logical)) {
       previous = ::SelectPalette(dc, palette, FALSE);

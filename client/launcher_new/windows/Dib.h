@@ -15,9 +15,10 @@ class CDib {
   CDib(const CDib&) = delete;
   CDib& operator=(const CDib&) = delete;
 
-  // Frees the previous image first. Only a well-formed BMP loads (see
-  // SkinImage::ParseBmp); bytes that are not a BMP at all get the framework's
-  // "This is not a bitmap file!" box, damaged ones a report.
+  // Frees the previous image first. Every kind of BMP that GDI draws loads
+  // when it is well-formed (see SkinImage::ParseBmp); bytes that are not a
+  // BMP at all get the framework's "This is not a bitmap file!" box, damaged
+  // ones a report.
   bool Load(const uint8_t* bytes, size_t size);
   // StretchDIBits from (0, 0) of the given source size to the destination,
   // through a palette made from the colour table when there is one.
@@ -34,7 +35,8 @@ class CDib {
   void Free();
 
   int m_valid = 0;
-  const RGBQUAD* m_colorTable = nullptr;  // into the memory
+  const uint8_t* m_colorTable = nullptr;  // into the memory: blue, green, red per entry
+  int m_colorEntrySize = 4;               // 3 under a core header
   const uint8_t* m_bits = nullptr;
   uint8_t m_bitCount = 0;
   int m_colorCount = 0;

@@ -130,7 +130,6 @@ void CChildControlDlg::SetLineButtonText(int line) {
 void CChildControlDlg::OnAreaButton(UINT id) { OnArea(static_cast<int>(id) - PanelLayout::kButtonIds[PanelLayout::kFirstAreaButton]); }
 
 void CChildControlDlg::OnArea(int area) {
-  if (area < 0 || area >= PanelLayout::kAreaCount) return;
   bool all = true;
   for (int i = 0; i < PanelLayout::kAreaCount; ++i)
     all = all && m_buttons[PanelLayout::kFirstAreaButton + i].m_hWnd != nullptr;

@@ -115,9 +115,11 @@ void CPatchDlg::LoadLayout() {
                                   &m_layout);
 }
 
+// Every area the list shows is taken, 0 and those without a button too: the
+// step's base address is looked up by this number.
 void CPatchDlg::SelectArea(int32_t area) {
   afx::RunOnWindowThread(m_hWnd, [this, area] {
-    if (area >= 1 && area <= 9 && m_panel) m_panel->OnArea(area);
+    if (m_panel) m_panel->OnArea(area);
   });
 }
 

@@ -44,10 +44,52 @@ ReadResult ReadSkin(const char* name, std::string* bytes) {
   return kRead;
 }
 
+namespace {
+
+// The info header and colour table, as GDI is to read them.
+std::string DrawHeader(const std::string& bytes, const SkinImage::BmpLayout& layout) {
+  // Copied out: the file puts them at an odd offset.
+  std::string info(bytes, 14, layout.bitsOffset - 14);
+  SkinImage::CompleteInfoHeader(reinterpret_cast<uint8_t*>(&info[0]), layout);
+  return info;
+}
+
+// Run-length pixels as GDI decodes them, into a 32-bit top-down image of
+// *image; what the stream skips stays black. *plain describes the pixels.
+const uint8_t* DecodeRle(const std::string& bytes, const SkinImage::BmpLayout& layout, CBitmap* image,
+                         SkinImage::BmpLayout* plain) {
+  void* pixels = nullptr;
+  if (!image->CreateDIB32(layout.width, layout.height, &pixels)) return nullptr;
+  CMemoryDC dc(nullptr);
+  afx::ScopedSelect select(dc, *image);
+  std::string info = DrawHeader(bytes, layout);
+  int lines = ::StretchDIBits(dc, 0, 0, layout.width, layout.height, 0, 0, layout.width, layout.height,
+                              bytes.data() + layout.bitsOffset, reinterpret_cast<const BITMAPINFO*>(info.data()),
+                              DIB_RGB_COLORS, SRCCOPY);
+  ::GdiFlush();
+  if (lines == 0 || lines == static_cast<int>(GDI_ERROR)) return nullptr;
+  SkinImage::BmpLayout rows;
+  rows.width = layout.width;
+  rows.height = layout.height;
+  rows.topDown = true;
+  rows.bitCount = 32;
+  rows.bitsOffset = 0;
+  rows.stride = static_cast<size_t>(layout.width) * 4;
+  rows.bitsSize = rows.stride * layout.height;
+  *plain = rows;  // may be layout itself
+  return static_cast<const uint8_t*>(pixels);
+}
+
+}  // namespace
+
 HRGN CreateRegionFromBmp(const std::string& bytes) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
   SkinImage::BmpLayout layout;
   if (!SkinImage::ParseBmp(data, bytes.size(), &layout)) return nullptr;
+  // The key is looked for in plain rows: run-length ones are decoded first.
+  CBitmap decoded;
+  if (!SkinImage::HasPlainRows(layout) && (data = DecodeRle(bytes, layout, &decoded, &layout)) == nullptr)
+    return nullptr;
   std::vector<RECT> runs = SkinImage::OpaqueRuns(data, layout);
   CRgn region;
   if (!region.CreateFromRects(runs.data(), runs.size())) return nullptr;
@@ -63,8 +105,7 @@ HBITMAP CreateBitmapFromBmp(HDC dc, const std::string& bytes) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
   SkinImage::BmpLayout layout;
   if (!SkinImage::ParseBmp(data, bytes.size(), &layout)) return nullptr;
-  // The headers are copied out: the file puts them at an odd offset.
-  std::string info(bytes, 14, layout.bitsOffset - 14);
+  std::string info = DrawHeader(bytes, layout);
   const BITMAPINFO* header = reinterpret_cast<const BITMAPINFO*>(info.data());
   return ::CreateDIBitmap(dc, &header->bmiHeader, CBM_INIT, data + layout.bitsOffset, header, DIB_RGB_COLORS);
 }

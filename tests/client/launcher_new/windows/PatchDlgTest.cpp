@@ -229,11 +229,14 @@ TEST_F(PatchDlg, AreaButtonsShowMoveAndSelect) {
   l.Click(1016);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(i == 4, Button(12 + i).IsSelected()) << i;
   EXPECT_TRUE(Saved("bigarea=\"4\""));
-  // The run's selection: areas 1 to 9 only.
-  l.main->SelectArea(0);
-  EXPECT_EQ(4, l.main->User().bigArea);
-  l.main->SelectArea(7);
-  EXPECT_TRUE(Button(19).IsSelected());
+  // The run's selection (the first area shown when the player's is not):
+  // any area, 0 and one without a button too, is taken and saved.
+  for (int first : {0, 10, 7}) {
+    l.main->SelectArea(first);
+    EXPECT_EQ(first, l.main->User().bigArea);
+    EXPECT_TRUE(Saved(("bigarea=\"" + std::to_string(first) + "\"").c_str())) << first;
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(i == first, Button(12 + i).IsSelected()) << first << " " << i;
+  }
 }
 
 TEST_F(PatchDlg, RunWindowCallsFromAWorkerRunOnTheWindowThread) {
@@ -297,4 +300,43 @@ TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
   EXPECT_EQ(0x141E3Cu, shot.Pixel(300, 290));                    // the panel's picture
   EXPECT_EQ(0xFF8C00u, shot.Pixel(hole[0], hole[1]));             // the main window through the hole
   EXPECT_EQ("无法获取服务器列表", windriver::WindowText(l.panel->m_hWnd));
+}
+
+TEST_F(PatchDlg, BarsOfEveryKindGdiDrawsShowOnTheScreen) {
+  // The run gives up on its dead address first, so nothing else sets the bars.
+  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }, 60000))
+      << "the run never gave up on the server list";
+  l.main->Run()->SetProgress(10, 10);
+  l.main->Run()->SetMergeProgress(3, 3);
+  std::vector<int> stageAt = Places()["bar2"], mergeAt = Places()["bar"];
+  // The kit's bars: columns 0 and 1 in colours 4 and 3 of the palette, then
+  // the top half in colour 1 and the bottom half in colour 2.
+  const struct {
+    const char *stage, *merge;
+    uint32_t top, bottom;
+  } rounds[] = {{"rle8_bar.bmp", "rle4_bar.bmp", 0x1E90FF, 0x005AA0},
+                {"core8_bar.bmp", "table300_bar.bmp", 0x0AC83C, 0x05781E}};
+  for (const auto& round : rounds) {
+    std::string stage = ReadFileBytes(testsupport::FixturePath(std::string("launcher_ui/bmp/") + round.stage));
+    std::string merge = ReadFileBytes(testsupport::FixturePath(std::string("launcher_ui/bmp/") + round.merge));
+    ASSERT_TRUE(l.panel->StageBar().Load(reinterpret_cast<const uint8_t*>(stage.data()), stage.size())) << round.stage;
+    ASSERT_TRUE(l.panel->MergeBar().Load(reinterpret_cast<const uint8_t*>(merge.data()), merge.size())) << round.merge;
+    l.panel->Invalidate(FALSE);
+    const POINT points[] = {{0, 0}, {1, 9}, {150, 2}, {299, 7}};  // columns 0 and 1, top, bottom
+    const uint32_t want[] = {0xC81E1E, 0xFAFAFA, round.top, round.bottom};
+    std::string wrong;
+    auto shown = [&] {
+      CRect r;
+      l.main->GetWindowRect(&r);
+      windriver::Image shot;
+      if (!windriver::CaptureScreen(r, &shot)) return false;
+      wrong.clear();
+      for (const std::vector<int>& at : {stageAt, mergeAt})
+        for (int i = 0; i < 4; ++i)
+          if (shot.Pixel(at[0] + points[i].x, at[1] + points[i].y) != want[i])
+            wrong += " " + std::to_string(at[1]) + "/" + std::to_string(i);
+      return wrong.empty();
+    };
+    EXPECT_TRUE(PumpUntil(shown, 10000)) << round.stage << ", " << round.merge << " wrong at (bar y/point):" << wrong;
+  }
 }

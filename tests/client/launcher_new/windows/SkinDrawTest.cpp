@@ -169,16 +169,19 @@ TEST(GdiPlusImage, PngWithAlphaBecomesPremultiplied) {
 }
 
 TEST(SkinSource, RegionHoldsEveryPixelButTheKey) {
-  std::string bmp = Fx("bmp/pal8.bmp");
-  afx::ScopedGdiObj<HRGN> region(SkinSource::CreateRegionFromBmp(bmp));
-  ASSERT_NE(nullptr, region.Get());
-  // Row 0 keeps x 1-2 and 4-5, row 1 keeps 0-1, 3-4 and 6.
-  const struct {
-    int x, y;
-    bool in;
-  } points[] = {{0, 0, false}, {1, 0, true}, {3, 0, false}, {5, 0, true}, {6, 0, false},
-                {0, 1, true}, {2, 1, false}, {6, 1, true}, {7, 1, false}, {1, 2, false}};
-  for (const auto& p : points) EXPECT_EQ(p.in, PtInRegion(region.Get(), p.x, p.y) != FALSE) << p.x << "," << p.y;
+  // The same picture with a 40-byte header, run-length coded, and with a core header.
+  for (const char* name : {"bmp/pal8.bmp", "bmp/rle8_key.bmp", "bmp/core8_key.bmp"}) {
+    afx::ScopedGdiObj<HRGN> region(SkinSource::CreateRegionFromBmp(Fx(name)));
+    ASSERT_NE(nullptr, region.Get()) << name;
+    // Row 0 keeps x 1-2 and 4-5, row 1 keeps 0-1, 3-4 and 6.
+    const struct {
+      int x, y;
+      bool in;
+    } points[] = {{0, 0, false}, {1, 0, true}, {3, 0, false}, {5, 0, true}, {6, 0, false},
+                  {0, 1, true}, {2, 1, false}, {6, 1, true}, {7, 1, false}, {1, 2, false}};
+    for (const auto& p : points)
+      EXPECT_EQ(p.in, PtInRegion(region.Get(), p.x, p.y) != FALSE) << name << " " << p.x << "," << p.y;
+  }
   EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(Fx("bmp/offset_huge.bmp")));
   EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(std::string()));
   CScreenDC screen;
