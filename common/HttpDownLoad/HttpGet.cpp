@@ -43,9 +43,8 @@ int CHttpGet::Download(const char* url, const char* localFile, void*, uint32_t s
     ENGINE_ASSERT(false && "文件名为空");
     return DOWNLOAD_RESULT_FAILED;
   }
-  // Per call, so a long-lived downloader keeps retrying and following redirects.
-  m_nFailures = 0;
-  m_nLastStatus = 0;
+  // The failure count and the last status carry over from earlier calls, so
+  // a server that kept failing is asked less often.
   m_nError = 0;
   m_bRangeRestarted = false;
   m_strAddress = url;

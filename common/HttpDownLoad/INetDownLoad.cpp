@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "DownLoadFile.h"
@@ -17,20 +18,55 @@ const DWORD kBlock = 4096;
 
 const INetApi kRealApi = {InternetOpenA, InternetOpenUrlA, HttpQueryInfoA, InternetReadFile, InternetCloseHandle};
 
+#define INET_PRINT(...) EngineFunc::EngineFunc_DebugPrint(0, __VA_ARGS__)
+
 std::atomic<const INetApi*>& ApiSlot() {
   static std::atomic<const INetApi*> api{&kRealApi};
   return api;
 }
 const INetApi& Api() { return *ApiSlot().load(); }
 
-// The session shared by every CINetDownLoad of the process.
+// The session shared by every CINetDownLoad of the process. Users take a
+// copy, so a session closed by UnInit lives on until the requests opened
+// through it are done.
 struct INetSession {
   CSemiAutoIntLock lock;
-  HINTERNET handle = nullptr;
+  std::shared_ptr<void> handle;
+  bool opened = false;  // a session was opened through the current table
 };
 INetSession& Session() {
-  static INetSession session;
-  return session;
+  // Never destroyed: a downloader torn down at static exit may still use it.
+  static INetSession* session = new INetSession;
+  return *session;
+}
+
+// The current session, opened when there is none; null when it cannot be
+// opened. `first` tells whether it is the first one opened at all.
+std::shared_ptr<void> TakeSession(bool& first) {
+  INetSession& session = Session();
+  CSALocker hold(&session.lock);
+  first = false;
+  if (session.handle) return session.handle;
+  const INetApi& api = Api();
+  HINTERNET handle = api.open("InetURL:/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (handle == nullptr) {
+    INET_PRINT("InternetOpen CALL fails GetLastError:%d", static_cast<int>(GetLastError()));
+    return nullptr;
+  }
+  auto close = api.closeHandle;
+  session.handle.reset(handle, [close](void* h) { close(static_cast<HINTERNET>(h)); });
+  first = !session.opened;
+  session.opened = true;
+  return session.handle;
+}
+
+// Dropped from the shared slot; closed when its last user lets go.
+void DropSession(bool forget) {
+  INetSession& session = Session();
+  std::shared_ptr<void> dropped;
+  CSALocker hold(&session.lock);
+  dropped.swap(session.handle);
+  if (forget) session.opened = false;
 }
 
 // A header as text; false when it is missing or unreadable.
@@ -44,39 +80,36 @@ bool QueryText(HINTERNET request, DWORD level, std::string& value) {
   return true;
 }
 
-#define INET_PRINT(...) EngineFunc::EngineFunc_DebugPrint(0, __VA_ARGS__)
-
 }  // namespace
 
-const INetApi* SetINetApi(const INetApi* api) { return ApiSlot().exchange(api ? api : &kRealApi); }
+const INetApi* SetINetApi(const INetApi* api) {
+  // A session belongs to the table that opened it.
+  DropSession(true);
+  return ApiSlot().exchange(api ? api : &kRealApi);
+}
 
 CINetDownLoad::CINetDownLoad()
     : m_nExpected(0), m_nDone(0), m_bDelta(false), m_pProgress(nullptr), m_nRetryPolicy(0), m_nRetryInterval(0),
       m_maxTries(0) {}
 
-int CINetDownLoad::Init() {
-  INetSession& session = Session();
-  CSALocker hold(&session.lock);
-  if (session.handle != nullptr) return 1;
-  session.handle = Api().open("InetURL:/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  if (session.handle == nullptr) {
-    INET_PRINT("InternetOpen CALL fails GetLastError:%d", static_cast<int>(GetLastError()));
-    return 0;
+int CINetDownLoad::Init() { return JoinSession() ? 1 : 0; }
+
+std::shared_ptr<void> CINetDownLoad::JoinSession() {
+  bool first = false;
+  std::shared_ptr<void> session = TakeSession(first);
+  // Only the process's first session clears its opener's retries; one opened
+  // again after another object's UnInit changes nobody's settings.
+  if (first) {
+    m_nRetryPolicy = 0;
+    m_nRetryInterval = 0;
+    m_maxTries = 0;
   }
-  m_nRetryPolicy = 0;
-  m_nRetryInterval = 0;
-  m_maxTries = 0;
-  return 1;
+  return session;
 }
 
 int CINetDownLoad::UnInit() {
-  INetSession& session = Session();
-  {
-    CSALocker hold(&session.lock);
-    // Cleared, so a later Init opens a new session instead of using a dead one.
-    if (session.handle != nullptr) Api().closeHandle(session.handle);
-    session.handle = nullptr;
-  }
+  // Cleared, so a later Init opens a new session instead of using a dead one.
+  DropSession(false);
   // No CoUninitialize: this downloader never initialised COM, and the
   // caller's apartment (a browser's, say) must outlive it.
   return 1;
@@ -115,7 +148,7 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
     bool resume = false;
     for (;;) {  // attempt
       ++tries;
-      Init();
+      std::shared_ptr<void> session = JoinSession();
       m_nDone = 0;
       m_nExpected = 0;
       CString address(url);
@@ -126,7 +159,7 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
       std::string header;
       if (resume || start != 0 || end != 0) header = HttpText::RangeLine(from, from < end ? end : 0);
       HINTERNET request =
-          Api().openUrl(Session().handle, address, header.empty() ? nullptr : header.c_str(),
+          Api().openUrl(static_cast<HINTERNET>(session.get()), address, header.empty() ? nullptr : header.c_str(),
                         static_cast<DWORD>(header.size()), INTERNET_FLAG_RELOAD, 0);
       if (request == nullptr) {
         DWORD e = GetLastError();

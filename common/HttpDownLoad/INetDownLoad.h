@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <memory>
+
 #include "DownLoadSpeed.h"
 #include "IDownLoad.h"
 
@@ -36,6 +38,9 @@ class CINetDownLoad : public IDownLoad {
   uint32_t MaxTries() const { return m_maxTries; }
 
  private:
+  // The shared session for one attempt; null when WinINet cannot open one.
+  std::shared_ptr<void> JoinSession();
+
   uint32_t m_nExpected;
   uint32_t m_nDone;
   bool m_bDelta;

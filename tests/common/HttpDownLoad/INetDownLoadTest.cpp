@@ -158,14 +158,26 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
 }
 
 TEST(INetDownLoad, FirstObjectOfTheSessionHasNoRetries) {
-  FakeScope scope;
-  CINetDownLoad closer;
-  closer.UnInit();
+  FakeScope scope;  // a new table starts without a session
   std::unique_ptr<IDownLoad> first(CreateDownLoad(DOWNLOAD_INET));
   std::unique_ptr<IDownLoad> second(CreateDownLoad(DOWNLOAD_INET));
   EXPECT_EQ(0u, static_cast<CINetDownLoad*>(first.get())->MaxTries());
   EXPECT_EQ(3u, static_cast<CINetDownLoad*>(second.get())->MaxTries());
-  first->UnInit();  // the next Init opens a new session
+}
+
+TEST(INetDownLoad, TearingOneDownLeavesTheOthersRetries) {
+  // Without Content-Length a non-empty body never matches, so every try is used.
+  Server server([&](const std::string&, int) {
+    return Script{Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Pattern(500))};
+  });
+  auto kept = MakeDownLoad(DOWNLOAD_INET);
+  kept->SetRetry(DOWNLOAD_RETRY_LIMITED, 0, 2);
+  auto gone = MakeDownLoad(DOWNLOAD_INET);
+  gone->UnInit();
+  gone.reset();
+  EXPECT_EQ(3, Fetch(*kept, server.Url("/k"), "inet_k.bin"));
+  EXPECT_EQ(2, server.RequestCount());
+  EXPECT_EQ(2u, static_cast<CINetDownLoad*>(kept.get())->MaxTries());
 }
 
 TEST(INetDownLoad, UnInitLeavesTheCallersApartmentAlone) {

@@ -51,10 +51,12 @@ TEST(HostileServer, BrokenStepsEndTheRunAndKeepTheVersion) {
   } cases[] = {
       // A patch that writes outside the client is refused before any file.
       {"hostilepatch", UpdateStage::PatchOpenFailed, nullptr, 0, kUnchanged},
-      // Four failed transfers (of the downloader's five tries each), then the step gives up.
-      {"nopatch", UpdateStage::NoPatch, "/nopatch/patch/update/1.0.0.1_1.0.0.2/1.0.0.1_1.0.0.2.pkg", 20, kUnchanged},
-      // Three checksum passes of four attempts each, after the first step.
-      {"missingfile", UpdateStage::ClientCheckFailed, "/good/micro/1.0.0.3/data/gone.dat", 60,
+      // Four failed transfers, then the step gives up. The downloader keeps its
+      // failures: five tries in the first transfer, one in each later one.
+      {"nopatch", UpdateStage::NoPatch, "/nopatch/patch/update/1.0.0.1_1.0.0.2/1.0.0.1_1.0.0.2.pkg", 5 + 3, kUnchanged},
+      // Three checksum passes of four attempts each, after the first step:
+      // again five tries in the first transfer, one in each of the other eleven.
+      {"missingfile", UpdateStage::ClientCheckFailed, "/good/micro/1.0.0.3/data/gone.dat", 5 + 11,
        "1.0.0.2|1.0.0.2 build 2"},
   };
   for (const auto& c : cases) {
