@@ -254,6 +254,8 @@ TEST(VersionStep, SelfUpdateAddressThatWouldBeCutFails) {
   run.Context().SetRequiredLauncherVersion("13");
   run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(240, 'a') + "/");
   EXPECT_FALSE(run.StartLauncherSelfUpdate());
+  EXPECT_EQ(UpdateStage::DownloadFailed, run.Stage());
+  EXPECT_EQ(std::vector<unsigned>{WM_UPDATE_FAILED}, window.Messages());
   run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(200, 'a') + "/");
   EXPECT_TRUE(run.StartLauncherSelfUpdate());
   ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));
