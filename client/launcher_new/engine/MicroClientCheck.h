@@ -35,8 +35,9 @@ void OpenMovedPackIndexes();
 // skipped. False when the text does not parse.
 bool ParseDownloadList(const char* xml, MicroResourceMap* listed);
 // Fills map with what the packs lack: the listed files and the missing
-// resources of the micro indexes. False (map empty) when the list cannot be
-// had: missing, empty or damaged after kListRefetches fetches, or not XML.
+// resources of the micro indexes. False (reported, map empty: the check goes
+// on without fetching) when the list cannot be had: missing, empty or
+// damaged after kListRefetches fetches, or not XML.
 bool CollectMissingMicroResources(UpdateContext& run, MicroResourceMap* map);
 // Appends the configuration files that applied patches took out of the packs.
 void MergeConfigFileMap(MicroResourceMap* map);

@@ -106,7 +106,7 @@ bool CollectMissingMicroResources(UpdateContext& run, MicroResourceMap* map) {
   map->clear();
   std::string xml;
   MicroResourceMap listed;
-  // Without the list the launcher cannot tell what the game needs.
+  // Without the list nothing is fetched; the game fetches what it lacks.
   if (!ReadLauncherList(run, kDownloadList, &xml) || !ParseDownloadList(xml.c_str(), &listed)) {
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "下载列表不可用:%s", kDownloadList);
     return false;

@@ -142,6 +142,16 @@ void UpdateContext::SetBaseUrl(const std::string& url) {
   m_hasBaseUrl = true;
 }
 
+std::vector<std::string> UpdateContext::LeftVersions() const {
+  CSALocker hold(&m_lock);
+  return m_leftVersions;
+}
+
+void UpdateContext::LeaveVersion(const std::string& version) {
+  CSALocker hold(&m_lock);
+  m_leftVersions.push_back(version);
+}
+
 void UpdateContext::SetTables(const LauncherCfg::ServerListTables& tables) {
   CSALocker hold(&m_lock);
   m_tables = tables;

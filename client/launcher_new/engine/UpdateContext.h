@@ -84,6 +84,10 @@ class UpdateContext {
   // The patch base address, chosen once per run.
   bool BaseUrl(std::string* url) const;
   void SetBaseUrl(const std::string& url);
+  // The versions this run's steps started from: a chain that leads back to
+  // one of them would go round for ever.
+  std::vector<std::string> LeftVersions() const;
+  void LeaveVersion(const std::string& version);
 
   // ---- the server-list package's tables: copied in once by the update
   // thread before any step starts, read-only afterwards.
@@ -134,6 +138,7 @@ class UpdateContext {
   std::string m_loginArgs;
   std::string m_baseUrl;
   bool m_hasBaseUrl = false;
+  std::vector<std::string> m_leftVersions;
   std::atomic<int32_t> m_baseArea{0};
   LauncherCfg::ServerListTables m_tables;
 

@@ -224,6 +224,15 @@ void RunVersionUpdate(UpdateContext& run) {
     return;
   }
   const VersionStep step = *found;
+  if (StepComesBack(tables.versionSteps, step, tables.newVersion, run.LeftVersions())) {
+    // A broken chain, as a missing step is; the version of the last good step stays.
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "版本链回到已离开的版本:%s -> %s", step.Cur.c_str(),
+                                       step.Next.c_str());
+    run.SetStage(UpdateStage::NoPatch);
+    run.Send(WM_UPDATE_FAILED);
+    return;
+  }
+  run.LeaveVersion(step.Cur);
   std::string base;
   if (!GetPatchBaseUrl(run, &base)) return;  // the process ends there
   const bool micro = run.Settings().microClientOpen;

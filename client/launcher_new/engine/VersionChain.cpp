@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "ClientCheck.h"
@@ -53,6 +54,24 @@ const std::string* GetVersionAfter(const std::vector<VersionStep>& steps, const 
 
 const VersionStep* FindStepFrom(const std::vector<VersionStep>& steps, const std::string& cur) {
   return FindFirst(steps, [&](const VersionStep& s) { return s.Cur == cur; });
+}
+
+bool StepComesBack(const std::vector<VersionStep>& steps, const VersionStep& step, const std::string& newest,
+                   std::vector<std::string> left) {
+  auto isLeft = [&left](const std::string& v) { return std::find(left.begin(), left.end(), v) != left.end(); };
+  // A start already left: the version recorded reads back as another text.
+  if (isLeft(step.Cur)) return true;
+  left.push_back(step.Cur);
+  if (isLeft(step.Next)) return true;
+  if (step.Restart != "TRUE") return false;
+  // Every pass leaves a new version, so the walk ends within the table.
+  for (const VersionStep* s = &step; s->Next != newest;) {
+    s = FindStepFrom(steps, s->Next);
+    if (s == nullptr) return false;  // the chain ends: the next run stops there
+    left.push_back(s->Cur);
+    if (isLeft(s->Next)) return true;
+  }
+  return false;
 }
 
 bool VersionNewer(const std::string& a, const std::string& b) {

@@ -16,6 +16,13 @@ const std::string* GetFirstVersionStepNext(const std::vector<VersionStep>& steps
 const std::string* GetVersionBefore(const std::vector<VersionStep>& steps, const std::string& next);
 const std::string* GetVersionAfter(const std::vector<VersionStep>& steps, const std::string& cur);
 const VersionStep* FindStepFrom(const std::vector<VersionStep>& steps, const std::string& cur);
+// A step that would take the run back to a version it has left (the
+// versions its steps started from), or that starts from one: the chain
+// goes round and never reaches newest. A step that restarts the launcher
+// also looks down the chain after it, as the new launcher knows nothing of
+// what this one left.
+bool StepComesBack(const std::vector<VersionStep>& steps, const VersionStep& step, const std::string& newest,
+                   std::vector<std::string> left);
 // Both texts through atof and single precision, as the chain compares them.
 bool VersionNewer(const std::string& a, const std::string& b);
 

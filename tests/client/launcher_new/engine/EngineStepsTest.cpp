@@ -130,6 +130,23 @@ TEST(VersionChain, LocalVersionsAlignWithTheChain) {
   EXPECT_FALSE(VersionNewer("1.0.0.9", "1.0.0.3"));  // both 1.0
 }
 
+TEST(VersionChain, StepsBackToAVersionLeftAreRefused) {
+  VersionStep to4 = Step("2", "4", ""), back = Step("4", "2", ""), restart = to4;
+  restart.Restart = "TRUE";  // the new launcher knows nothing of what this one left
+  const struct {
+    std::vector<VersionStep> steps;
+    const char* left;  // "": none
+    bool comesBack;    // the first step, towards the newest "3"
+  } cases[] = {
+      {{to4, back}, "", false},  {{to4}, "2", true},  // its start read back as another text than recorded
+      {{Step("2", "2", "")}, "", true},    {{restart, back}, "", true},
+      {{restart, Step("4", "3", "")}, "", false}, {{restart, Step("4", "5", "")}, "", false},  // a missing step ends it
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.comesBack, StepComesBack(c.steps, c.steps[0], "3", {c.left}))
+        << c.steps[0].Next << c.steps.back().Next << c.left;
+}
+
 TEST(ClientCheck, SingleFileDownloads) {
   ClientFolder client("SingleFiles");
   testhttp::Server server([](const std::string& request, int) {
@@ -237,6 +254,8 @@ TEST(VersionStep, SelfUpdateAddressThatWouldBeCutFails) {
   run.Context().SetRequiredLauncherVersion("13");
   run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(240, 'a') + "/");
   EXPECT_FALSE(run.StartLauncherSelfUpdate());
+  EXPECT_EQ(UpdateStage::DownloadFailed, run.Stage());
+  EXPECT_EQ(std::vector<unsigned>{WM_UPDATE_FAILED}, window.Messages());
   run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(200, 'a') + "/");
   EXPECT_TRUE(run.StartLauncherSelfUpdate());
   ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));

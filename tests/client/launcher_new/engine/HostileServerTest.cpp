@@ -76,6 +76,29 @@ TEST(HostileServer, BrokenStepsEndTheRunAndKeepTheVersion) {
   }
 }
 
+TEST(HostileServer, ChainComingBackToAVersionItLeftEndsTheRun) {
+  ClientFolder client("LoopChain");
+  client.UseTree("loopchain");
+  AccessLog log;
+  EngineRun r(client);
+  // Unguarded, the steps go round until stopped.
+  ASSERT_TRUE(r.Until([&] {
+    const std::vector<unsigned> m = r.window.Messages();
+    return std::count(m.begin(), m.end(), WM_UPDATE_FAILED) > 0 ||
+           std::count(m.begin(), m.end(), WM_RUN_VERSION_UPDATE) > 4;
+  }));
+  r.run.reset();
+  EXPECT_EQ((std::vector<unsigned>{WM_RUN_VERSION_UPDATE, WM_RUN_VERSION_UPDATE, WM_RUN_VERSION_UPDATE,
+                                   WM_UPDATE_FAILED}),
+            r.window.Messages());
+  EXPECT_EQ(UpdateStage::NoPatch, static_cast<UpdateStage>(r.window.Stages().back()));
+  EXPECT_FALSE(r.window.ButtonEnabled(LauncherButton::Start));
+  EXPECT_EQ("1.0.0.4|1.0.0.4 build 4", ReadUpdateCfgVersion());
+  std::map<std::string, int> fetched = log.Counts();
+  EXPECT_EQ(1, fetched["/loopchain/patch/update/1.0.0.2_1.0.0.4/1.0.0.2_1.0.0.4.pkg"]);
+  EXPECT_EQ(0, fetched["/loopchain/patch/update/1.0.0.4_1.0.0.2/1.0.0.4_1.0.0.2.pkg"]);
+}
+
 TEST(HostileServer, BrokenServerListPackagesStopAtStage15) {
   for (const char* tree : {"badtrailer", "hugemember"}) {
     ClientFolder client(std::string("Package_") + tree);

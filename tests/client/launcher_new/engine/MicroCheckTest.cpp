@@ -341,17 +341,24 @@ TEST(MicroList, SlotsAndNamesFromTheListAreBounded) {
   EXPECT_FALSE(ParseDownloadList("<FileList><Pack>", &listed));
 }
 
-TEST(MicroList, EmptyDownloadListIsFetchedABoundedNumberOfTimes) {
+TEST(MicroList, EmptyDownloadListIsFetchedABoundedNumberOfTimesAndTheCheckGoesOn) {
   testhttp::Server server([](const std::string&, int) { return testhttp::Script{testhttp::Send(testhttp::Ok(""))}; });
   MicroStep step("EmptyDownloadList", server.Url("/"));
-  MicroResourceMap map = MapOf(kQuestSlot, BulkResources("data/004.pkg2"), 3);
+  // Every other list and moved copy is at hand; the packs lack 501 indexed quests.
+  const std::string served = UpdateDir() + "/www/micro/micro/" + kNewest + "/";
+  for (int n = 1; n <= 9; ++n) {
+    const std::string copy = "data/00" + std::to_string(n) + ".pkg2";
+    CopyFileA((served + copy).c_str(), copy.c_str(), TRUE);
+  }
+  CopyFileA((served + "launchercfg/effectlist.xml").c_str(), "launchercfg/effectlist.xml", FALSE);
   testsupport::WriteFileBytes("launchercfg/downloadlist.xml", "");
-  EXPECT_FALSE(CollectMissingMicroResources(step.Context(), &map));
-  EXPECT_TRUE(map.empty());
+  EXPECT_TRUE(MicroClientFileCheck(step.Context()));
   int fetched = 0;
   for (const std::string& r : server.Requests()) fetched += r.find("launchercfg/downloadlist.xml") != std::string::npos;
   EXPECT_EQ(kListRefetches, fetched);
+  EXPECT_EQ(kListRefetches, server.RequestCount());  // nothing else: the map stayed empty
   EXPECT_TRUE(step.quiet.Contains("文件长度为0"));
+  EXPECT_TRUE(step.quiet.Contains("下载列表不可用"));
 }
 
 TEST(MicroFetch, BeforeTheHandOverTheQueuedConfigurationFilesAreFetched) {
