@@ -28,9 +28,9 @@ class PanelPopups : public launchertest::LauncherTest {
     std::atomic<HWND> popup(nullptr);
     const HWND owner = l.panel->m_hWnd;
     std::thread player([&] {
-      for (int i = 0; i < 500 && popup == nullptr; ++i) {
+      for (DWORD start = GetTickCount(); popup == nullptr && GetTickCount() - start < testsupport::kEventWaitMs;) {
         HWND found = windriver::OwnedWindow(GetCurrentProcessId(), owner);
-        if (found != nullptr && windriver::WaitIdle(found, 2000)) {
+        if (found != nullptr && windriver::WaitIdle(found)) {
           if (popupRect != nullptr) GetWindowRect(found, popupRect);
           if (caption != nullptr) *caption = windriver::WindowText(found);
           popup = found;
