@@ -2,10 +2,12 @@
 // regions and scoped owners (needs a display).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
 #include "afx/AfxWin.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -28,13 +30,13 @@ ON_WM_CREATE()
 ON_WM_SIZE()
 END_MESSAGE_MAP()
 
-void PumpUntil(const bool& done) {
-  DWORD start = GetTickCount();
-  MSG msg;
-  while (!done && GetTickCount() - start < 10000) {
+// The window's thread pumps until the worker is done: the worker waits on it.
+testing::AssertionResult PumpUntil(const std::atomic<bool>& done) {
+  return testsupport::WaitFor("the worker's calls on the window's thread", [&] {
+    MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) AfxPumpMessage(&msg);
-    Sleep(2);
-  }
+    return done.load();
+  });
 }
 
 struct Counted : IUnknown {
@@ -69,7 +71,8 @@ TEST(AfxWindow, TasksFromAWorkerRunOnTheWindowThreadInOrder) {
   ASSERT_TRUE(w.CreateEx(0, AfxRegisterWndClass(0), "t", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
   std::vector<int> order;
   std::vector<DWORD> threads;
-  bool done = false, ran = false;
+  std::atomic<bool> done(false);
+  bool ran = false;
   std::thread worker([&] {
     for (int i = 0; i < 3; ++i)
       ran = afx::RunOnWindowThread(w.m_hWnd, [&, i] {
@@ -78,7 +81,7 @@ TEST(AfxWindow, TasksFromAWorkerRunOnTheWindowThreadInOrder) {
       });
     done = true;
   });
-  PumpUntil(done);
+  EXPECT_TRUE(PumpUntil(done));
   worker.join();
   EXPECT_TRUE(ran);
   EXPECT_EQ((std::vector<int>{0, 1, 2}), order);

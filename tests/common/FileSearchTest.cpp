@@ -125,7 +125,7 @@ TEST(FuncPerformanceLog, ClockAdvancesInSeconds) {
   Sleep(50);
   double elapsed = FuncPerformanceLog::GetTime() - start;
   EXPECT_GT(elapsed, 0.03);
-  EXPECT_LT(elapsed, 5.0);
+  EXPECT_LT(elapsed, 30.0);  // seconds, not milliseconds, however slow the machine
 }
 
 TEST(FuncPerformanceLog, ReportIsAppendedOnlyWhenThereAreEntries) {

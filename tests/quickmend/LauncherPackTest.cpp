@@ -115,11 +115,17 @@ TEST(LauncherPack, AFullDiskOrAHeldLauncherLeavesTheOldOne) {
   // Released within the wait, it is replaced.
   Target late("late");
   held = CreateFileA(late.exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  std::thread releaser([held] {
-    Sleep(500);
+  // Released once the new program is being written beside it, so within the
+  // swap's wait however long the unpacking took.
+  const std::string side = LauncherPackSidePath(late.exe);
+  testing::AssertionResult sideSeen = testing::AssertionSuccess();
+  std::thread releaser([&] {
+    sideSeen = testsupport::WaitFor("the new program written beside the held one",
+                                    [&] { return testsupport::FileExists(side); });
     CloseHandle(held);
   });
   EXPECT_EQ(LAUNCHERPACK_OK, UnpackLauncherPack(Pak("small.pak").c_str(), late.exe.c_str(), nullptr));
   releaser.join();
+  EXPECT_TRUE(sideSeen);
   EXPECT_TRUE(ReadFileBytes(late.exe) == ReadFileBytes(Pak("small.bin")));
 }

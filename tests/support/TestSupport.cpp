@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -76,6 +77,33 @@ void ClearShownBoxes() {
 void SetBoxAnswer(int answer) {
   std::lock_guard<std::mutex> hold(State().lock);
   State().answer = answer;
+}
+
+testing::AssertionResult WaitFor(const std::string& what, const std::function<bool()>& done,
+                                 unsigned long timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return testing::AssertionSuccess();
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= timeoutMs)
+      return testing::AssertionFailure() << "waited " << waited / 1000.0 << " s for " << what;
+    MSG msg;
+    bool quit = false;
+    while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      quit = msg.message == WM_QUIT;
+      if (quit) {
+        PostQuitMessage(static_cast<int>(msg.wParam));  // left for the loop it was meant for
+      } else {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+    const DWORD pause = std::min<DWORD>(20, timeoutMs - waited);
+    if (quit)
+      Sleep(pause);
+    else
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, pause, QS_ALLINPUT);
+  }
 }
 
 std::string FixtureDir() {

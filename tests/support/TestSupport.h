@@ -1,10 +1,22 @@
 // Shared test helpers: every report line and every message box is captured
 // (installed by the test main), fixture paths, small file helpers.
 #pragma once
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace testsupport {
+
+// How long a test waits for anything it needs to happen: the 32-bit
+// programs run emulated, on a machine busy with other tests.
+const unsigned long kEventWaitMs = 120000;
+
+// Polls done(), pumping this thread's messages, until it holds; after
+// timeoutMs the failure says what was waited for.
+testing::AssertionResult WaitFor(const std::string& what, const std::function<bool()>& done,
+                                 unsigned long timeoutMs = kEventWaitMs);
 
 // Collects report lines from its construction on.
 class ReportCapture {

@@ -15,7 +15,7 @@ namespace {
 
 const char* const kDialogClass = "#32770";
 const char* const kCaption = "系统设置";
-const DWORD kWait = 20000;
+const DWORD kWait = testsupport::kEventWaitMs;
 const char* const kShot = "tunedesk_dialog.png";
 
 std::string ExePath() {
@@ -96,10 +96,9 @@ TEST(TunedeskGui, CentredInTheRectangleWithDefaultsAndScreenshot) {
   COLORREF face = GetSysColor(COLOR_BTNFACE);
   uint32_t want = (GetRValue(face) << 16) | (GetGValue(face) << 8) | GetBValue(face);
   windriver::Image screen;
-  for (int i = 0; i < 40; ++i, Sleep(50)) {  // until it has been painted
-    ASSERT_TRUE(windriver::CaptureScreen(around, &screen));
-    if (screen.Pixel(seed.x - around.left, seed.y - around.top) == want) break;
-  }
+  ASSERT_TRUE(testsupport::WaitFor("the dialog's client area painted in the face colour", [&] {
+    return windriver::CaptureScreen(around, &screen) && screen.Pixel(seed.x - around.left, seed.y - around.top) == want;
+  }));
   RECT area = screen.AreaAround(seed.x - around.left, seed.y - around.top);
   OffsetRect(&area, around.left, around.top);
   EXPECT_NEAR(area.left, r.left, 3);
@@ -112,7 +111,7 @@ TEST(TunedeskGui, CentredInTheRectangleWithDefaultsAndScreenshot) {
 
   // Dragging by the client area moves the window by the mouse's offset.
   ASSERT_TRUE(windriver::Drag(run.dialog, {20, 20}, {50, 35}));
-  windriver::WaitIdle(run.dialog);
+  ASSERT_TRUE(windriver::WaitIdle(run.dialog)) << "the dialog handling the drag";
   RECT moved;
   GetWindowRect(run.dialog, &moved);
   EXPECT_EQ(moved.left, r.left + 30);
@@ -144,7 +143,7 @@ TEST(TunedeskGui, StoredValuesCheckTheirRadiosAndApplyWritesTheExactBytes) {
     EXPECT_EQ(windriver::IsEnabled(run.dialog, IDOK), c.ini == nullptr) << dir;
     for (int id : c.clicks) {
       ASSERT_TRUE(windriver::Click(run.dialog, id));
-      windriver::WaitIdle(run.dialog);
+      ASSERT_TRUE(windriver::WaitIdle(run.dialog)) << "the dialog handling the click on " << id;
     }
     EXPECT_TRUE(windriver::IsEnabled(run.dialog, IDOK)) << dir;
     ASSERT_TRUE(windriver::Click(run.dialog, IDOK));
@@ -172,7 +171,7 @@ TEST(TunedeskGui, CancelLeavesTheIniUntouched) {
   ASSERT_TRUE(run.Start(dir, "garbage without separator"));
   EXPECT_EQ(Checked(run.dialog), (std::vector<int>{1004, 1015}));
   ASSERT_TRUE(windriver::Click(run.dialog, 1014));
-  windriver::WaitIdle(run.dialog);
+  ASSERT_TRUE(windriver::WaitIdle(run.dialog)) << "the dialog handling the click";
   EXPECT_EQ(Checked(run.dialog), (std::vector<int>{1004, 1014}));
   PostMessageA(run.dialog, WM_CLOSE, 0, 0);
   ASSERT_TRUE(run.Ends());
@@ -188,8 +187,8 @@ TEST(TunedeskGui, AboutBoxFromTheSystemMenuIsModalOverTheDialog) {
   ASSERT_NE(about, nullptr);
   EXPECT_FALSE(IsWindowEnabled(run.dialog));
   ASSERT_TRUE(windriver::Click(about, IDOK));
-  for (int i = 0; i < 100 && !IsWindowEnabled(run.dialog); ++i) Sleep(50);
-  EXPECT_TRUE(IsWindowEnabled(run.dialog));
+  EXPECT_TRUE(testsupport::WaitFor("the dialog enabled again once the about box closed",
+                                   [&] { return IsWindowEnabled(run.dialog) != FALSE; }));
   EXPECT_TRUE(windriver::OtherDialogs(run.process.Id(), run.dialog).empty());
   ASSERT_TRUE(windriver::Click(run.dialog, IDCANCEL));
   ASSERT_TRUE(run.Ends());
@@ -205,7 +204,10 @@ TEST(TunedeskGui, EveryReportIsAlsoAMessageBox) {
   HWND dialog = windriver::WaitForWindow(run.process.Id(), kDialogClass, kCaption, kWait);
   ASSERT_NE(dialog, nullptr);
   std::vector<HWND> boxes;
-  for (int i = 0; i < 200 && boxes.empty(); ++i, Sleep(50)) boxes = windriver::OtherDialogs(run.process.Id(), dialog);
+  ASSERT_TRUE(testsupport::WaitFor("the first report's message box", [&] {
+    boxes = windriver::OtherDialogs(run.process.Id(), dialog);
+    return !boxes.empty();
+  }));
   ASSERT_EQ(boxes.size(), 1u);
   HWND text = FindWindowExA(boxes[0], nullptr, "Static", nullptr);
   std::string shown;
@@ -213,10 +215,10 @@ TEST(TunedeskGui, EveryReportIsAlsoAMessageBox) {
   EXPECT_NE(shown.find("EngineFunc_StrNcpy error"), std::string::npos) << shown;
   // Each box is dismissed; the dialog then goes on with the rest of the file.
   std::set<HWND> shownBoxes;
-  for (int i = 0; i < 100; ++i, Sleep(50)) {
+  EXPECT_TRUE(testsupport::WaitFor("the dialog showing the file's values once every box was dismissed", [&] {
     for (HWND box : windriver::DismissOtherDialogs(run.process.Id(), dialog)) shownBoxes.insert(box);
-    if (windriver::GetCheck(dialog, 1005) == BST_CHECKED) break;
-  }
+    return windriver::GetCheck(dialog, 1005) == BST_CHECKED;
+  }));
   // The copy's overflow, then the key's length, once on lookup, once on insert.
   EXPECT_EQ(shownBoxes.size(), 3u);
   run.dialog = dialog;

@@ -114,9 +114,11 @@ bool SendQueued(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return SendNotifyMessageA(window, message, wParam, lParam) != FALSE;
 }
 
+// Not SMTO_ABORTIFHUNG: a program busy for a few seconds on a loaded
+// machine counts as hung, and the answer would be lost.
 LRESULT SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT failed) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)) return failed;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kAnswerMs, &result)) return failed;
   return static_cast<LRESULT>(result);
 }
 

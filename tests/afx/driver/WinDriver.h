@@ -12,6 +12,10 @@
 
 namespace windriver {
 
+// What the driver waits at most for a program's window to answer: the
+// 32-bit programs run emulated, on a machine busy with other tests.
+const DWORD kAnswerMs = 120000;
+
 class Process {
  public:
   Process() {}
@@ -24,7 +28,7 @@ class Process {
   // environment plus the "NAME=value" entries of env. Still running after
   // lifetimeMs, it is killed.
   bool Start(const std::string& exe, const std::string& commandLine, const std::string& dir,
-             DWORD lifetimeMs = 60000, const std::vector<std::string>& env = {});
+             DWORD lifetimeMs = 300000, const std::vector<std::string>& env = {});
   // True when it ended within timeoutMs; its exit code in *code.
   bool WaitExit(DWORD timeoutMs, DWORD* code = nullptr);
   DWORD Id() const { return m_info.dwProcessId; }
@@ -56,7 +60,7 @@ INT_PTR WindowProp(HWND window, const char* name);
 
 // Returns once the window's thread has handled every message this driver
 // sent it before and waits for input (a modal box counts as waiting).
-bool WaitIdle(HWND window, DWORD timeoutMs = 5000);
+bool WaitIdle(HWND window, DWORD timeoutMs = kAnswerMs);
 int GetCheck(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
 bool IsVisible(HWND dialog, int id);

@@ -33,10 +33,11 @@ class Nginx : public ::testing::Test {
   }
   std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
   std::string Served(const std::string& name) const { return ReadFileBytes(m_dir + "/www/" + name); }
-  // Access log lines written since the last call, waiting up to a second for `count` of them.
+  // Access log lines written since the last call, waiting for `count` of
+  // them: nginx writes its line after the response.
   std::vector<std::string> NewLog(size_t count) {
     std::vector<std::string> lines;
-    for (int i = 0; i < 50; ++i) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < testsupport::kEventWaitMs;) {
       std::string log = ReadFileBytes(m_dir + "/access.log").substr(m_mark);
       lines.clear();
       std::istringstream in(log);

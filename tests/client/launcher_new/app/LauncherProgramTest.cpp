@@ -18,7 +18,7 @@ namespace {
 
 const char* const kDialogClass = "#32770";
 const char* const kCaption = "赞恩登录器";
-const DWORD kWait = 30000;
+const DWORD kWait = testsupport::kEventWaitMs;
 const DWORD kLeft = 0xFFFFFFFF;  // exit code -1: 255 as Linux sees it
 
 std::string WinPath(const char* path) { return path[0] == '/' ? std::string("Z:") + path : path; }
@@ -42,13 +42,18 @@ struct Launcher {
 
   bool Start(const std::string& dir, const std::string& line = "", const std::vector<std::string>& env = {}) {
     CopyFileA(WinPath(LAUNCHER_EXE).c_str(), (dir + "\\zarn_launcher.exe").c_str(), FALSE);
-    return process.Start(dir + "\\zarn_launcher.exe", line, dir, 120000, env);
+    return process.Start(dir + "\\zarn_launcher.exe", line, dir, 300000, env);
   }
-  bool WaitWindows() {
+  testing::AssertionResult WaitWindows() {
     main = windriver::WaitForWindow(process.Id(), kDialogClass, kCaption, kWait);
-    if (main == nullptr) return false;
-    for (int i = 0; i < 100 && panel == nullptr; ++i, Sleep(50)) panel = windriver::OwnedWindow(process.Id(), main);
-    return panel != nullptr && windriver::WaitIdle(main);
+    if (main == nullptr) return testing::AssertionFailure() << "no main window after " << kWait << " ms";
+    testing::AssertionResult shown = testsupport::WaitFor("the panel owned by the main window", [&] {
+      panel = windriver::OwnedWindow(process.Id(), main);
+      return panel != nullptr;
+    });
+    if (!shown) return shown;
+    if (!windriver::WaitIdle(main)) return testing::AssertionFailure() << "the main window never went idle";
+    return testing::AssertionSuccess();
   }
   bool Ends(DWORD* code) { return process.WaitExit(kWait, code); }
   // The exit button: the launcher leaves with -1.
@@ -70,12 +75,12 @@ struct Holder {
     hold = exe + ".hold";
     testsupport::WriteFileBytes(hold, "");
     process.Start(exe, line, dir);
-    // Running once it has written its command line.
-    for (int i = 0; i < 200 && !FileExists(exe + ".cmdline"); ++i) Sleep(50);
+    // Running once it has made its command line's file.
+    EXPECT_TRUE(testsupport::WaitFor(name + std::string(" running"), [&] { return FileExists(exe + ".cmdline"); }));
   }
   ~Holder() {
     DeleteFileA(hold.c_str());
-    process.WaitExit(5000);
+    EXPECT_TRUE(process.WaitExit(kWait)) << "the held program ending once its hold file went";
   }
 };
 
@@ -108,7 +113,8 @@ TEST(LauncherProgram, ShowsItsWindowsAndLeavesWithMinusOne) {
   ASSERT_NE(nullptr, exit);
   EXPECT_TRUE(IsWindowVisible(exit));
   EXPECT_EQ(0, windriver::WindowProp(exit, "ZarnSkinDisabled"));
-  for (int i = 0; i < 40 && windriver::WindowProp(exit, "ZarnSkinFrame") == 0; ++i) Sleep(50);
+  EXPECT_TRUE(testsupport::WaitFor("the exit button drawn",
+                                   [&] { return windriver::WindowProp(exit, "ZarnSkinFrame") != 0; }));
   EXPECT_EQ(1, windriver::WindowProp(exit, "ZarnSkinFrame"));
   EXPECT_TRUE(windriver::OtherDialogs(l.process.Id(), l.main).size() <= 1);  // the panel alone
   l.Exit();

@@ -116,7 +116,7 @@ def hand_over_login(emulator, probe_exe, running):
     """Sends the page's hand-over to the launcher's window; false when the
     launchers running did not leave (they are killed then)."""
     probe(emulator, probe_exe, "send", CAPTION, WM_START_GAME)
-    if wait_gone([pid for pid, _ in running], 60):
+    if wait_gone([pid for pid, _ in running], 120):
         return True
     for pid, _ in running:
         try:

@@ -100,7 +100,7 @@ TEST_F(BrowserHost, ControlSitsAtItsRectangleAndNavigates) {
   const std::string page = server.Url("/launcher/page.html");
   ASSERT_TRUE(browser.NavigateUncached(page.c_str()));
   // The page is fetched (and stays blank without an HTML engine).
-  EXPECT_TRUE(Pump(20000, [&] { return server.RequestCount() > 0; }));
+  EXPECT_TRUE(Pump(testsupport::kEventWaitMs, [&] { return server.RequestCount() > 0; })) << "the page's request";
   if (server.RequestCount() > 0) {
     EXPECT_EQ(0u, server.Requests()[0].find("GET /launcher/page.html "));
   }

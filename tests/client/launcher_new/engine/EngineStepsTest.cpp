@@ -224,7 +224,7 @@ TEST(Ping, WithoutTheNetworkEveryRowKeepsItsDefault) {
   tables.areas = {area};
   context.SetTables(tables);
   RegisterPingServers(context);
-  ASSERT_TRUE(window.RunUntil([&] { return context.pingDone.load(); }, 10000));
+  ASSERT_TRUE(window.RunUntil([&] { return context.pingDone.load(); }, testsupport::kEventWaitMs));
   std::vector<ServerEntry> rows = GetServerList().Rows();
   ASSERT_EQ(1u, rows.size());  // one of the group
   EXPECT_EQ(70000 & 0xFFFF, rows[0].areaIndex);
@@ -258,7 +258,7 @@ TEST(VersionStep, SelfUpdateAddressThatWouldBeCutFails) {
   EXPECT_EQ(std::vector<unsigned>{WM_UPDATE_FAILED}, window.Messages());
   run.Context().SetBaseUrl("http://127.0.0.1/" + std::string(200, 'a') + "/");
   EXPECT_TRUE(run.StartLauncherSelfUpdate());
-  ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));
+  ASSERT_TRUE(window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, testsupport::kEventWaitMs));
 }
 
 TEST(GameStart, MissingGameProgramIsReportedAndTheLauncherStillLeaves) {

@@ -1,5 +1,6 @@
 #include "EngineTestUtil.h"
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -128,13 +129,48 @@ UpdateSettings ClientFolder::Settings() const {
 
 AccessLog::AccessLog() : m_mark(ReadFileBytes(UpdateDir() + "/access.log").size()) {}
 
+namespace {
+
+const char* const kLogMark = "/zarn-log-mark-";
+
+// Fetches path from the update server, whatever it answers.
+void Request(const std::string& path) {
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<u_short>(UpdatePort()));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    send(s, request.data(), static_cast<int>(request.size()), 0);
+    char buffer[512];
+    while (recv(s, buffer, sizeof(buffer), 0) > 0) {
+    }
+  }
+  closesocket(s);
+  WSACleanup();
+}
+
+}  // namespace
+
 std::map<std::string, int> AccessLog::Counts() const {
-  Sleep(200);  // nginx writes its log line after the response
+  // nginx writes a request's line after its response; its one worker
+  // writes the line of a request made now after every earlier one.
+  static int marks = 0;
+  const std::string mark = kLogMark + std::to_string(++marks);
+  Request(mark);
+  std::string log;
+  EXPECT_TRUE(testsupport::WaitFor("nginx's log line of " + mark, [&] {
+    log = ReadFileBytes(UpdateDir() + "/access.log").substr(m_mark);
+    return log.find("\"GET " + mark + " ") != std::string::npos;
+  }));
   std::map<std::string, int> counts;
-  std::istringstream in(ReadFileBytes(UpdateDir() + "/access.log").substr(m_mark));
+  std::istringstream in(log);
   for (std::string line; std::getline(in, line);) {
     size_t get = line.find("\"GET ");
-    if (get == std::string::npos) continue;
+    if (get == std::string::npos || line.find(kLogMark) != std::string::npos) continue;
     size_t end = line.find(' ', get + 5);
     ++counts[line.substr(get + 5, end - get - 5)];
   }

@@ -40,7 +40,7 @@ TEST(UpdateRun, FromOldestToNewestThenTheGameStarts) {
   CheckExpectations(expect, log);
 
   // The game got the login and the servers of area 1 in web mode.
-  ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("zarngame").empty(); }, 30000));
+  ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("zarngame").empty(); }, testsupport::kEventWaitMs));
   EXPECT_EQ("cmdline: 0 user key 1700000000 s1\n"
             "node server normal 青龙 127.0.0.1 0 7001 2 1 30001\r\n"
             "node server normal 白虎 127.0.0.2 1 7002 0 1 30002\r\n"
@@ -128,7 +128,7 @@ TEST(UpdateRun, RunningGameStopsTheStep) {
   testsupport::ClearShownBoxes();
   const bool failed = r.UntilMessage(WM_UPDATE_FAILED);
   testsupport::WriteFileBytes("zarn.stop", "");
-  WaitForSingleObject(game.hProcess, 10000);
+  WaitForSingleObject(game.hProcess, testsupport::kEventWaitMs);
   CloseHandle(game.hThread);
   CloseHandle(game.hProcess);
   ASSERT_TRUE(failed);
@@ -147,7 +147,7 @@ TEST(UpdateRun, LauncherTooOldHandsOverToTheUpdater) {
   ASSERT_TRUE(r.Until([&] { return r.window.Quit(); }));
   EXPECT_EQ((std::vector<unsigned>{WM_RUN_VERSION_UPDATE, WM_SELF_UPDATE}), r.window.Messages());
   EXPECT_EQ(UpdateStage::Merging, r.run->Stage());
-  ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, 30000));
+  ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("Quickmend").empty(); }, testsupport::kEventWaitMs));
   const std::string record = client.Record("Quickmend");
   const std::string address = NginxUrl("/good/patch/launcher/13") + "\n";
   ASSERT_GT(record.size(), address.size());
@@ -178,7 +178,7 @@ TEST(UpdateRun, LocalVersionNewerThanTheServersStartsTheGame) {
   PostMessageA(r.window.MainWindow(), WM_RUN_VERSION_UPDATE, 0, 0);  // the player presses start
   ASSERT_TRUE(r.window.RunUntil([&] { return r.window.Quit(); }, kRunLimit));
   EXPECT_EQ((std::vector<unsigned>{WM_RUN_VERSION_UPDATE, WM_START_GAME}), r.window.Messages());
-  ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("zarngame").empty(); }, 30000));
+  ASSERT_TRUE(r.window.RunUntil([&] { return !client.Record("zarngame").empty(); }, testsupport::kEventWaitMs));
   for (const auto& fetched : log.Counts()) EXPECT_EQ(std::string::npos, fetched.first.find("/update/"));
   EXPECT_EQ("2.0.0.0|2.0.0.0 build 9", ReadUpdateCfgVersion());
 }

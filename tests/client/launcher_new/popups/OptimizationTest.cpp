@@ -94,7 +94,7 @@ TEST_F(Optimization, CompactsEveryPackToAFullBar) {
   ::SendMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(::IsWindow(dlg));
 
-  ASSERT_TRUE(PumpUntil(120000, [&] { return !dialog->Running(); }));
+  ASSERT_TRUE(PumpUntil(testsupport::kEventWaitMs, [&] { return !dialog->Running(); }));
   EXPECT_FALSE(IsPackOptimisationRunning());
   EXPECT_EQ(total, ::SendDlgItemMessageA(dlg, IDC_OPT_PROGRESS, PBM_GETRANGE, FALSE, 0));
   EXPECT_EQ(total, ::SendDlgItemMessageA(dlg, IDC_OPT_PROGRESS, PBM_GETPOS, 0, 0));
@@ -113,7 +113,7 @@ TEST_F(Optimization, CompactsEveryPackToAFullBar) {
     }
   }
   ::SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-  EXPECT_TRUE(PumpUntil(5000, [&] { return dialog->m_hWnd == nullptr; }));
+  EXPECT_TRUE(PumpUntil(testsupport::kEventWaitMs, [&] { return dialog->m_hWnd == nullptr; }));
 }
 
 TEST_F(Optimization, RefusesWhileTheGameRunsOrSpaceIsShort) {
@@ -146,11 +146,11 @@ TEST_F(Optimization, RefusesWhileTheGameRunsOrSpaceIsShort) {
 TEST_F(Optimization, NothingOpenEndsWithTheCloseBoxOnly) {
   HWND dlg = Open({"", &NeverRunning, &PlentyOfSpace});
   ::SendMessageA(dlg, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(PumpUntil(30000, [&] { return !dialog->Running(); }));
+  ASSERT_TRUE(PumpUntil(testsupport::kEventWaitMs, [&] { return !dialog->Running(); }));
   EXPECT_FALSE(Enabled(dlg, IDCANCEL));
   EXPECT_EQ("", Label(dlg, IDC_OPT_PERCENT));
   ::SendMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_TRUE(PumpUntil(5000, [&] { return dialog->m_hWnd == nullptr; }));
+  EXPECT_TRUE(PumpUntil(testsupport::kEventWaitMs, [&] { return dialog->m_hWnd == nullptr; }));
 }
 
 TEST(OptimisationPercent, ComputesInSixtyFourBits) {

@@ -28,9 +28,9 @@ class PanelPopups : public launchertest::LauncherTest {
     std::atomic<HWND> popup(nullptr);
     const HWND owner = l.panel->m_hWnd;
     std::thread player([&] {
-      for (int i = 0; i < 500 && popup == nullptr; ++i) {
+      for (DWORD start = GetTickCount(); popup == nullptr && GetTickCount() - start < testsupport::kEventWaitMs;) {
         HWND found = windriver::OwnedWindow(GetCurrentProcessId(), owner);
-        if (found != nullptr && windriver::WaitIdle(found, 2000)) {
+        if (found != nullptr && windriver::WaitIdle(found)) {
           if (popupRect != nullptr) GetWindowRect(found, popupRect);
           if (caption != nullptr) *caption = windriver::WindowText(found);
           popup = found;
@@ -86,7 +86,7 @@ TEST_F(PanelPopups, WebLoginFromThePageStartsTheGameOnce) {
   EXPECT_EQ(E_NOTIMPL, handler->TranslateUrl(0, &url[0], &out));
   EXPECT_EQ(ends + 1, FolderEnvironment::ends);  // the game started and the launcher left
   EXPECT_NE(std::string::npos, ReadFileBytes("LauncherCfg\\config.xml").find("bigarea=\"3\""));
-  ASSERT_TRUE(PumpUntil([] { return !ReadFileBytes("fake_game.exe.cmdline").empty(); }, 10000));
+  ASSERT_TRUE(PumpUntil([] { return !ReadFileBytes("fake_game.exe.cmdline").empty(); }));
   EXPECT_EQ(" 0 ann " + key + " 1700000000 7\n", ReadFileBytes("fake_game.exe.cmdline"));
   // One page hands over one login.
   url = LoginUrl("again");

@@ -60,7 +60,7 @@ class FolderEnvironment : public testing::Environment {
 
 // Pumps this thread's messages until done() or about ms milliseconds.
 template <class Done>
-bool PumpUntil(Done done, DWORD ms = 10000) {
+bool PumpUntil(Done done, DWORD ms = testsupport::kEventWaitMs) {
   const DWORD start = GetTickCount();
   for (MSG msg;; Sleep(5)) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) AfxPumpMessage(&msg);

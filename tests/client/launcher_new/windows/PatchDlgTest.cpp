@@ -157,7 +157,7 @@ TEST_F(PatchDlg, UpdateCompleteEnablesExitAndStartOnceAgreed) {
   EXPECT_TRUE(LooksDisabled(Button(PanelLayout::kStart)));
   EXPECT_FALSE(LooksDisabled(Button(PanelLayout::kExit)));
   EXPECT_EQ(l.main->Run()->ProgressTotal(), l.main->Run()->ProgressDone());
-  EXPECT_TRUE(PumpUntil([&] { return windriver::WindowText(l.panel->m_hWnd) == "更新完成"; }, 3000));
+  EXPECT_TRUE(PumpUntil([&] { return windriver::WindowText(l.panel->m_hWnd) == "更新完成"; }));
   Send(WM_AGREE_ON);
   EXPECT_FALSE(LooksDisabled(Button(PanelLayout::kStart)));
 }
@@ -280,7 +280,7 @@ TEST_F(PatchDlg, LinkToAMissingFileReportsTheClick) {
   for (int id : {1003, 1006}) {  // 1006's record has a link but no image
     testsupport::ClearShownBoxes();
     l.Click(id);
-    ASSERT_TRUE(PumpUntil([] { return !testsupport::ShownBoxes().empty(); }, 5000)) << id;
+    ASSERT_TRUE(PumpUntil([] { return !testsupport::ShownBoxes().empty(); })) << id;
     EXPECT_EQ("无法打开链接", testsupport::ShownBoxes()[0].text) << id;
   }
 }

@@ -26,7 +26,7 @@ int main() {
     if (LoadLibraryA(name) == nullptr) printf("could not load %s\n", name);
   }
   std::string hold = std::string(self) + ".hold";
-  for (int i = 0; i < 600 && GetFileAttributesA(hold.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+  for (int i = 0; i < 3000 && GetFileAttributesA(hold.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
   fflush(stdout);
   return 0;
 }

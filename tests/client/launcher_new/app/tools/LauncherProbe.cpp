@@ -94,15 +94,15 @@ int main(int argc, char** argv) {
   std::string what = argc > 1 ? argv[1] : "";
   if (what == "box" && argc == 4) return Box(argv[2], static_cast<DWORD>(atoi(argv[3])));
   if (what == "send" && argc == 4) {
-    HWND window = WindowWithCaption(argv[2], 10000);
+    HWND window = WindowWithCaption(argv[2], windriver::kAnswerMs);
     if (window == nullptr) return 1;
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, static_cast<UINT>(atoi(argv[3])), 0, 0, SMTO_NORMAL, 30000, &result);
+    SendMessageTimeoutA(window, static_cast<UINT>(atoi(argv[3])), 0, 0, SMTO_NORMAL, windriver::kAnswerMs, &result);
     return 0;
   }
   if (what == "wait-status" && argc == 5) return WaitStatus(argv[2], argv[3], static_cast<DWORD>(atoi(argv[4])));
   if (what == "shot" && argc == 4) {
-    HWND window = WindowWithCaption(argv[2], 10000);
+    HWND window = WindowWithCaption(argv[2], windriver::kAnswerMs);
     RECT r;
     windriver::Image image;
     if (window == nullptr || !GetWindowRect(window, &r) || !windriver::CaptureScreen(r, &image)) return 1;
