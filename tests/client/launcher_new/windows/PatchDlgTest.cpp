@@ -286,16 +286,23 @@ TEST_F(PatchDlg, LinkToAMissingFileReportsTheClick) {
 }
 
 TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
-  l.main->Run()->SetStage(UpdateStage::ServerListUnavailable);
+  // The run gives up on its dead address by itself; the screen is then
+  // taken once the panel has painted what is checked.
+  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }, 60000))
+      << "the run never gave up on the server list";
   l.main->Run()->SetProgress(1, 2);
-  PumpFor(600);
-  CRect r;
-  l.main->GetWindowRect(&r);
-  windriver::Image shot;
-  ASSERT_TRUE(windriver::CaptureScreen(r, &shot));
-  testsupport::WriteFileBytes("launcher_window.png", windriver::EncodePng(shot));
   std::map<std::string, std::vector<int>> places = Places();
   std::vector<int> exit = places["button2"], hole = places["hole"];
+  windriver::Image shot;
+  auto painted = [&] {
+    CRect r;
+    l.main->GetWindowRect(&r);
+    return windriver::CaptureScreen(r, &shot) && shot.Pixel(exit[0] + 12, exit[1] + 12) == 0x285AC8u &&
+           shot.Pixel(300, 290) == 0x141E3Cu && shot.Pixel(hole[0], hole[1]) == 0xFF8C00u;
+  };
+  bool shown = PumpUntil(painted, 60000);
+  testsupport::WriteFileBytes("launcher_window.png", windriver::EncodePng(shot));
+  ASSERT_TRUE(shown) << "waited for the panel's paint: the exit button's frame, the panel's picture, the hole";
   EXPECT_EQ(0x285AC8u, shot.Pixel(exit[0] + 12, exit[1] + 12));  // the exit button's normal frame
   EXPECT_EQ(0x141E3Cu, shot.Pixel(300, 290));                    // the panel's picture
   EXPECT_EQ(0xFF8C00u, shot.Pixel(hole[0], hole[1]));             // the main window through the hole
@@ -337,6 +344,6 @@ TEST_F(PatchDlg, BarsOfEveryKindGdiDrawsShowOnTheScreen) {
             wrong += " " + std::to_string(at[1]) + "/" + std::to_string(i);
       return wrong.empty();
     };
-    EXPECT_TRUE(PumpUntil(shown, 10000)) << round.stage << ", " << round.merge << " wrong at (bar y/point):" << wrong;
+    EXPECT_TRUE(PumpUntil(shown, 60000)) << round.stage << ", " << round.merge << " wrong at (bar y/point):" << wrong;
   }
 }
