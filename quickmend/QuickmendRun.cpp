@@ -139,8 +139,10 @@ void CQuickmendRun::RunDownload(DownloadAttempt& attempt) {
     t_attempt = &attempt;
     ConfigureForAttempt(attempt.link->Window());
     fetched = Fetch(packageUrl);
-    if (!fetched) {
-      // One try with the other implementation, which keeps no progress callback.
+    if (!fetched && !m_switched) {
+      // The run's first failure tries the other implementation once, without
+      // progress callback; later attempts keep it and call it once each.
+      m_switched = true;
       SwitchType();
       fetched = Fetch(packageUrl);
     }

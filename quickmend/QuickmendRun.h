@@ -84,6 +84,7 @@ class CQuickmendRun {
 
   std::unique_ptr<IDownLoad> m_down;
   int m_type = 0;  // 0 WinINet, 1 plain-socket GET
+  bool m_switched = false;  // the run's first failure has switched the type
   bool m_sockets = false;
   std::atomic<int> m_threads{0};
 };
