@@ -207,61 +207,48 @@ TEST(MicroResource, SixteenThreadsThenTheNineWorkerMerge) {
 // for, pending or merged, through downloads, merges and reopens.
 TEST(MicroResource, ReceivedAndMergedResourcesNeverShareAnOffset) {
   packtest::ScopedClientDir dir("clash");
-  CreateDirectoryA("Data", nullptr);
-  CreateDirectoryA("res", nullptr);
   std::vector<Resource> res;  // e0..e3 of one stored length, odd of another
-  for (auto& row : packtest::Manifest("microclash.txt")) res.push_back({4, row[0], Fx(row[1]), ReadFileBytes(Fx(row[2]))});
-  ASSERT_EQ(5u, res.size());
+  for (auto& row : packtest::Manifest("microclash.txt"))
+    res.push_back({4, row[0], Fx(row[1]), ReadFileBytes(Fx(row[2]))});
   CFilePackIndexMgr* global = FilePack::GlobalPackManager();
   auto open = [&]() {
     global->SetMicroMode(true);
-    global->SetPackNumber(3);
-    return global->OpenPack("Data/004.pkg1", "Data/004.pkg", true) &&
-           global->OpenMicroIndex(Fx("microclash/004.pkg2").c_str());
+    return global->OpenPack("004.pkg1", "004.pkg", true) && global->OpenMicroIndex(Fx("microclash/004.pkg2").c_str());
   };
-  auto receive = [&](const Resource& r) {
-    const std::string local = "res/" + r.key.substr(7);
-    return CopyFileA(r.served.c_str(), local.c_str(), FALSE) && global->AddDownloadedResource(r.key.c_str(), local.c_str());
+  auto receive = [&](int i) {
+    return global->AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, std::to_string(i)).c_str());
   };
   auto mergeAndOpen = [&]() {
     global->Close(true);
-    return FilePack::MergeResourceFiles(nullptr, "Data/004.pkg", "data/004/", "Data/004.pkg1", true, false) && open();
+    return FilePack::MergeResourceFiles(nullptr, "004.pkg", "004/", "004.pkg1", true, false) && open();
   };
   // As the document loader reads, and with the listed (server) entry.
-  auto readBack = [&](std::initializer_list<int> which) {
+  auto wrongReads = [&](std::initializer_list<int> which) {
     std::string wrong;
     for (int i : which) {
       PackEntry entry = {};
-      std::string buffer;
-      bool ok = FilePack::FindFileInGlobalPack(res[i].key.c_str(), &entry);
-      if (ok) buffer.assign(entry.size + 1, '\0');
-      ok = ok && FilePack::ReadFileFromGlobalPack(global, reinterpret_cast<uint8_t*>(&buffer[0]), &entry,
-                                                   res[i].key.c_str());
-      if (!ok || buffer.substr(0, entry.size) != res[i].plain || !ReadsAs(*global, res[i].key, res[i].plain))
+      const bool found = FilePack::FindFileInGlobalPack(res[i].key.c_str(), &entry);
+      std::string buffer(entry.size + 1, '\0');
+      if (!found || !FilePack::ReadFileFromGlobalPack(global, reinterpret_cast<uint8_t*>(&buffer[0]), &entry,
+                                                      res[i].key.c_str()) ||
+          buffer.compare(0, entry.size, res[i].plain) != 0 || !ReadsAs(*global, res[i].key, res[i].plain))
         wrong += res[i].key + " ";
     }
     return wrong;
   };
   testsupport::ReportCapture quiet;
+  ASSERT_TRUE(open() && receive(0) && mergeAndOpen());  // e0 at local offset 0
+  ASSERT_TRUE(receive(3) && receive(4));                 // both listed at 0
+  EXPECT_EQ("", wrongReads({0, 3, 4}));
+  ASSERT_TRUE(mergeAndOpen() && receive(1) && receive(2));
+  EXPECT_EQ("", wrongReads({0, 1, 2, 3, 4}));
+  global->Close(true);  // reopened unmerged: the parked records wait unseen
   ASSERT_TRUE(open());
-  ASSERT_TRUE(receive(res[0]));
-  ASSERT_TRUE(mergeAndOpen());  // e0 at local offset 0
-  ASSERT_TRUE(receive(res[3]));  // both listed at offset 0
-  ASSERT_TRUE(receive(res[4]));
-  EXPECT_EQ("", readBack({0, 3, 4}));
-  ASSERT_TRUE(mergeAndOpen());
-  ASSERT_TRUE(receive(res[1]));
-  ASSERT_TRUE(receive(res[2]));
-  EXPECT_EQ("", readBack({0, 1, 2, 3, 4}));
-  // Reopened before the merge: the parked records wait on disk unseen.
-  global->Close(true);
-  ASSERT_TRUE(open());
-  EXPECT_EQ("", readBack({0, 3, 4}));
+  EXPECT_EQ("", wrongReads({0, 3, 4}));
   EXPECT_FALSE(global->HasFile(res[1].key.c_str()));
   ASSERT_TRUE(mergeAndOpen());
-  EXPECT_EQ("", readBack({0, 1, 2, 3, 4}));
+  EXPECT_EQ("", wrongReads({0, 1, 2, 3, 4}));
   global->Close(false);
   global->SetMicroMode(false);
-  global->SetPackNumber(9);
-  EXPECT_TRUE(PackHolds("Data/004", PlainByKey(res)));
+  EXPECT_TRUE(PackHolds("004", PlainByKey(res)));
 }
