@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
     pack.FindMicroEntry(key.c_str(), &record);
     std::string buffer(record.record.entry.size + 1, '\0');
     landed += pack.HasFile(key.c_str());
-    read += FilePack::ReadFileFromGlobalPack(&pack, reinterpret_cast<uint8_t*>(&buffer[0]), &record.record.entry);
+    read += FilePack::ReadFileFromGlobalPack(&pack, reinterpret_cast<uint8_t*>(&buffer[0]), &record.record.entry,
+                                             key.c_str());
   }
   if (landed != static_cast<int>(keys.size()) || read != landed) {
     fprintf(stderr, "%d of %zu landed, %d read back\n", landed, keys.size(), read);

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "PackFormat.h"
@@ -103,8 +102,9 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool AddDownloadedResource(const char* name, const char* downloadedPath);
   // Moves received resources into the lite index.
   void PublishDownloads();
-  // The resource's bytes from its downloaded file (not yet merged).
-  bool ReadDownloadedFile(const PackEntry* entry, uint8_t* buffer);
+  // The bytes of a received resource, not yet merged, from its downloaded
+  // file; false for any other key or when entry is not the one received.
+  bool ReadDownloadedFile(const char* key, const PackEntry* entry, uint8_t* buffer);
 
   static bool ReadWholeFile(const char* path, std::string* data, bool checkLength, uint32_t expectedLength);
   static bool ReadResourceRecord(const char* path, MicroIndexRecord* record);
@@ -128,7 +128,7 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   std::string DownloadBase();
 
  private:
-  friend bool ReadFileFromGlobalPack(CFilePackIndexMgr*, uint8_t*, const PackEntry*);
+  friend bool ReadFileFromGlobalPack(CFilePackIndexMgr*, uint8_t*, const PackEntry*, const char*);
   friend bool FindFileInGlobalPack(const char*, PackEntry*);
 
   // Under the caller's hold of m_stateLock (shared unless said otherwise).
@@ -138,8 +138,11 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool StoredRangeInData(const PackEntry& entry);
   bool UnpackEntryLocked(const PackEntry& entry, uint8_t* buffer);
   bool ReadStoredLocked(const PackEntry& entry, uint8_t* buffer);
-  bool ReadDownloadedFileLocked(const PackEntry& entry, uint8_t* buffer, bool* known);
+  struct DownloadedFile;
+  bool ReadDownloadedFileLocked(const DownloadedFile& file, uint8_t* buffer);
   bool LookupLiteLocked(const std::string& key, PackEntry* entry) const;
+  // The key's entry as the pack holds it now (lite or full index).
+  bool CurrentEntryLocked(const std::string& key, PackEntry* entry) const;
   void ResetLocked(bool handleMode);         // exclusive
   void PublishDownloadsLocked();             // exclusive
   std::unordered_map<std::string, PackIndexRecord> FullFromLiteLocked() const;
@@ -191,10 +194,14 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   std::unordered_map<std::string, PackEntry> m_knownResources;
   std::unordered_map<std::string, PackEntry> m_pendingDownloads;
   volatile LONG m_pendingCount;  // lets lookups skip publishing when nothing waits
-  // Keys received from downloads: their offsets are the server's, so they
-  // stay out of every written index until a merge puts them in the pack.
-  std::unordered_set<std::string> m_downloadKeys;
-  std::map<uint32_t, std::string> m_downloadedFiles;
+  // Resources received from downloads, by key: their offsets are the
+  // server's, not this data file's, so they are never looked up by offset
+  // and stay out of every written index until a merge puts them in the pack.
+  struct DownloadedFile {
+    PackEntry entry;   // as received: the micro record's offset and sizes
+    std::string path;  // normalised path of the downloaded file
+  };
+  std::unordered_map<std::string, DownloadedFile> m_downloadedFiles;
 
   // Read at explicit offsets only: no shared file position.
   HANDLE m_dataHandle;
@@ -216,7 +223,11 @@ CFilePackIndexMgr* GlobalPackManager();
 
 // A copy of the GlobalPackManager's lite entry (downloads published first).
 bool FindFileInGlobalPack(const char* key, PackEntry* entry);
-bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry);
+// The bytes of key's entry: a received resource from its downloaded file,
+// anything else from the data file where the pack holds the key now (an
+// entry found before a merge and reopen still names the same bytes). A null
+// key reads the entry from the data file as it stands.
+bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry, const char* key);
 
 // Offset, type code, name and size are passed through; the address comes
 // from the manager's micro index. A null manager gives an empty item.

@@ -197,9 +197,8 @@ bool CFilePackIndexMgr::AddDownloadedResource(const char* name, const char* down
   }
 
   ExclusiveHold hold(this);
-  m_downloadedFiles.emplace(parked.record.entry.offset, local);
+  m_downloadedFiles[key] = DownloadedFile{parked.record.entry, local};
   m_knownResources[key] = parked.record.entry;
-  m_downloadKeys.insert(key);
   m_pendingDownloads[key] = parked.record.entry;
   InterlockedExchange(&m_pendingCount, static_cast<LONG>(m_pendingDownloads.size()));
   return true;

@@ -54,7 +54,9 @@ void OpenAllPacks(bool microMode, bool force);
 bool LastOpenedMicroMode();
 bool CloseAllPacks();
 bool HasLooseFilesInPackFolders();
-bool EnsurePacksReady(bool microMode);
+// Merges the loose resource folders into the closed packs and reopens them;
+// progress (may be null) gets (merged, to merge) as the merge goes on.
+bool EnsurePacksReady(bool microMode, void (*progress)(int merged, int toMerge));
 
 // Every function of this module runs under the Chinese locale.
 void SetClientLocale();

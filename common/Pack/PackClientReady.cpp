@@ -8,7 +8,7 @@
 
 namespace PackClient {
 
-bool EnsurePacksReady(bool microMode) {
+bool EnsurePacksReady(bool microMode, void (*progress)(int merged, int toMerge)) {
   SetClientLocale();
   if (!PackSet().initialised) {
     EngineFunc::ShowMessageBox(nullptr, "未初始化包，请先初始化", nullptr, MB_OK);
@@ -16,7 +16,7 @@ bool EnsurePacksReady(bool microMode) {
   }
   if (!HasLooseFilesInPackFolders()) return false;
   CloseAllPacks();
-  FilePack::MergeAllDataPacks(microMode);
+  FilePack::MergeAllDataPacks(microMode, progress);
   OpenAllPacks(PackSet().microMode, true);
   return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -79,6 +80,12 @@ bool PackIndexFileBytes(const uint8_t* image, size_t length, std::string* file);
 
 // The stored length of an entry in a pack with this LZMA flag.
 inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? entry.packedSize : entry.size; }
+// Two entries of one key name the same stored bytes, wherever they lie: a
+// merge moves a resource's bytes and keeps them as they are.
+inline bool SameStoredBytes(const PackEntry& a, const PackEntry& b, bool lzma) {
+  return a.size == b.size &&
+         (!lzma || (a.packedSize == b.packedSize && memcmp(a.props, b.props, sizeof(a.props)) == 0));
+}
 // Decodes an entry's packedSize bytes to exactly its size bytes.
 bool UnpackEntryBytes(const PackEntry& entry, const uint8_t* packed, uint8_t* out);
 

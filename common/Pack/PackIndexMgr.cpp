@@ -80,7 +80,6 @@ void CFilePackIndexMgr::ResetLocked(bool handleMode) {
   m_liteIndex.clear();
   m_microIndex.clear();
   m_knownResources.clear();
-  m_downloadKeys.clear();
   m_pendingDownloads.clear();
   InterlockedExchange(&m_pendingCount, 0);
   m_downloadedFiles.clear();
@@ -136,24 +135,28 @@ bool CFilePackIndexMgr::LookupLiteLocked(const std::string& key, PackEntry* entr
   return true;
 }
 
-bool CFilePackIndexMgr::ReadDownloadedFileLocked(const PackEntry& entry, uint8_t* buffer, bool* known) {
-  auto found = m_downloadedFiles.find(entry.offset);
-  if (known != nullptr) *known = found != m_downloadedFiles.end();
-  if (found == m_downloadedFiles.end()) return false;
-  const std::string& path = found->second;
+bool CFilePackIndexMgr::CurrentEntryLocked(const std::string& key, PackEntry* entry) const {
+  if (m_handleMode) return LookupLiteLocked(key, entry);
+  auto found = m_fullIndex.find(key);
+  if (found == m_fullIndex.end()) return false;
+  *entry = found->second.entry;
+  return true;
+}
 
+bool CFilePackIndexMgr::ReadDownloadedFileLocked(const DownloadedFile& file, uint8_t* buffer) {
+  const PackEntry& entry = file.entry;
   const uint32_t expected = StoredLength(entry, m_lzma);
   if (entry.size == 0 || expected == 0) {
     ENGINE_REPORT("false&&\"包长度为0\"");
     return false;
   }
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  if (GetFileAttributesA(file.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     ENGINE_REPORT("false&&\"文件不存在\"");
     return false;
   }
   // Sized by the file itself: the length check refuses any other length.
   std::string data;
-  if (!ReadWholeFile(path.c_str(), &data, true, expected)) {
+  if (!ReadWholeFile(file.path.c_str(), &data, true, expected)) {
     ENGINE_REPORT("false&&\"子文件长度和压缩长度不匹配\"");
     return false;
   }
@@ -166,13 +169,16 @@ bool CFilePackIndexMgr::ReadDownloadedFileLocked(const PackEntry& entry, uint8_t
   return false;
 }
 
-bool CFilePackIndexMgr::ReadDownloadedFile(const PackEntry* entry, uint8_t* buffer) {
-  if (entry == nullptr || buffer == nullptr) {
+bool CFilePackIndexMgr::ReadDownloadedFile(const char* key, const PackEntry* entry, uint8_t* buffer) {
+  if (key == nullptr || entry == nullptr || buffer == nullptr) {
     ENGINE_REPORT("false&&\"文件数据为空或pPackInfo为空\"");
     return false;
   }
+  const std::string name = NormalizeKey(key);
   SharedHold hold(this);
-  return ReadDownloadedFileLocked(*entry, buffer, nullptr);
+  auto found = m_downloadedFiles.find(name);
+  return found != m_downloadedFiles.end() && SameStoredBytes(found->second.entry, *entry, m_lzma) &&
+         ReadDownloadedFileLocked(found->second, buffer);
 }
 
 }  // namespace FilePack

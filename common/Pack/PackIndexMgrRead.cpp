@@ -211,25 +211,30 @@ bool FindFileInGlobalPack(const char* key, PackEntry* entry) {
   return manager->IsOpenLocked() && manager->LookupLiteLocked(name, entry);
 }
 
-bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry) {
+bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry, const char* key) {
   if (manager == nullptr || entry == nullptr || buffer == nullptr || !SaneEntry(entry)) return false;
+  const std::string name = key != nullptr ? NormalizeKey(key) : std::string();
   CFilePackIndexMgr::SharedHold hold(manager);
   if (!manager->IsOpenLocked()) return false;
-  // A received resource's offset is the server's: its downloaded file is
-  // its only source until a merge and reopen put it in the data file.
-  bool received = false;
-  bool downloaded = manager->m_microMode && manager->ReadDownloadedFileLocked(*entry, buffer, &received);
-  if (!downloaded && received) return false;
+  PackEntry local = *entry;
+  if (key != nullptr) {
+    // A received resource's offset is the server's: its downloaded file is
+    // its only source until a merge and reopen put it in the data file.
+    auto received = manager->m_downloadedFiles.find(name);
+    if (received != manager->m_downloadedFiles.end())
+      return SameStoredBytes(received->second.entry, *entry, manager->m_lzma) &&
+             manager->ReadDownloadedFileLocked(received->second, buffer);
+    if (!manager->CurrentEntryLocked(name, &local) || !SameStoredBytes(local, *entry, manager->m_lzma)) return false;
+  }
   if (manager->m_lzma) {
-    if (downloaded) return true;
-    if (entry->size == 0 || entry->packedSize == 0) {
+    if (local.size == 0 || local.packedSize == 0) {
       ENGINE_REPORT("false&&\"包长度为0\"");
       return false;
     }
-    return manager->UnpackEntryLocked(*entry, buffer);
+    return manager->UnpackEntryLocked(local, buffer);
   }
-  if (!downloaded && !manager->ReadAtLocked(buffer, entry->offset, entry->size)) return false;
-  MaskStoredBytes(buffer, entry->size, 0, entry->size, manager->m_maskWholeData);
+  if (!manager->ReadAtLocked(buffer, local.offset, local.size)) return false;
+  MaskStoredBytes(buffer, local.size, 0, local.size, manager->m_maskWholeData);
   return true;
 }
 

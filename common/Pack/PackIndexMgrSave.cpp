@@ -63,7 +63,7 @@ std::unordered_map<std::string, PackIndexRecord> CFilePackIndexMgr::FullFromLite
   std::unordered_map<std::string, PackIndexRecord> full;
   full.reserve(m_liteIndex.size());
   for (auto& item : m_liteIndex) {
-    if (m_downloadKeys.count(item.first) != 0) continue;
+    if (m_downloadedFiles.count(item.first) != 0) continue;
     PackIndexRecord record = {};
     record.entry = item.second;
     ENGINE_STRNCPY(record.name, sizeof(record.name), item.first.c_str());
@@ -84,17 +84,17 @@ void CFilePackIndexMgr::InstallFullLocked(std::unordered_map<std::string, PackIn
   m_fullIndex.swap(full);
   if (!m_handleMode) return;
   std::unordered_map<std::string, PackEntry> lite;
-  lite.reserve(m_fullIndex.size() + m_downloadKeys.size());
+  lite.reserve(m_fullIndex.size() + m_downloadedFiles.size());
   for (auto& item : m_fullIndex) lite.emplace(item.first, item.second.entry);
-  for (const std::string& key : m_downloadKeys) {
-    auto found = m_liteIndex.find(key);
-    if (found != m_liteIndex.end()) lite[key] = found->second;
+  for (const auto& received : m_downloadedFiles) {
+    auto found = m_liteIndex.find(received.first);
+    if (found != m_liteIndex.end()) lite[received.first] = found->second;
   }
   if (m_microMode) {
     std::unordered_map<std::string, PackEntry> knownNow(lite.begin(), lite.end());
-    for (const std::string& key : m_downloadKeys) {
-      auto found = m_knownResources.find(key);
-      if (found != m_knownResources.end()) knownNow[key] = found->second;
+    for (const auto& received : m_downloadedFiles) {
+      auto found = m_knownResources.find(received.first);
+      if (found != m_knownResources.end()) knownNow[received.first] = found->second;
     }
     m_knownResources.swap(knownNow);
   }

@@ -24,6 +24,7 @@ struct MergeProgress {
   std::atomic<int> toMerge{0};
   std::atomic<int> merged{0};
   std::atomic<PackProgressCallback> callback{nullptr};
+  CSemiAutoIntLock reporting;
 };
 
 MergeProgress& ProcessMergeProgress() {
@@ -31,8 +32,12 @@ MergeProgress& ProcessMergeProgress() {
   return progress;
 }
 
+// One report at a time, each with the counters as they are then: the nine
+// workers' reports reach the callback in order, so the last one it gets
+// holds the final counts.
 void ReportProcessProgress() {
   MergeProgress& p = ProcessMergeProgress();
+  CSALocker hold(&p.reporting);
   if (PackProgressCallback callback = p.callback.load()) callback(p.merged.load(), p.toMerge.load());
 }
 

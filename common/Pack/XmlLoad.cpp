@@ -14,7 +14,8 @@ void SetOpenError(TiXmlDocument& doc) { doc.SetError(TiXmlBase::TIXML_ERROR_OPEN
 
 }  // namespace
 
-bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePack::CFilePackIndexMgr* manager) {
+bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePack::CFilePackIndexMgr* manager,
+                             const char* key) {
   if (manager == nullptr || !manager->IsOpen() || entry == nullptr) {
     SetOpenError(doc);
     return false;
@@ -28,7 +29,7 @@ bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePac
   }
   std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(copy.size) + 1]());
   if (bytes == nullptr ||
-      !FilePack::ReadFileFromGlobalPack(manager, reinterpret_cast<uint8_t*>(bytes.get()), &copy)) {
+      !FilePack::ReadFileFromGlobalPack(manager, reinterpret_cast<uint8_t*>(bytes.get()), &copy, key)) {
     SetOpenError(doc);
     return false;
   }
@@ -56,7 +57,7 @@ bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName) {
   FilePack::CFilePackIndexMgr* global = FilePack::GlobalPackManager();
   if (global->IsOpen()) {
     PackEntry entry;
-    if (FilePack::FindFileInGlobalPack(fileName, &entry)) return LoadXmlDocumentFromPack(doc, &entry, global);
+    if (FilePack::FindFileInGlobalPack(fileName, &entry)) return LoadXmlDocumentFromPack(doc, &entry, global, fileName);
   }
   doc.SetValue(fileName);
   FILE* file = fopen(fileName, "rb");

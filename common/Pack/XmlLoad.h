@@ -10,5 +10,7 @@ class CFilePackIndexMgr;
 
 // True when the document was parsed without error.
 bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName);
-// Parses one entry's unpacked bytes (CRLF and lone CR become LF).
-bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePack::CFilePackIndexMgr* manager);
+// Parses one entry's unpacked bytes (CRLF and lone CR become LF); key, when
+// given, names the entry (a micro-client resource may not be merged yet).
+bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePack::CFilePackIndexMgr* manager,
+                             const char* key = nullptr);

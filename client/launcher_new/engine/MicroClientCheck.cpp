@@ -42,7 +42,7 @@ unsigned __stdcall SideCheckThread(void* arg) {
 // it); true when the packs were reopened afterwards.
 bool MergeFetchedResources(UpdateContext& run) {
   run.Window().EnableButton(LauncherButton::Exit, false);
-  const bool reopened = PackClient::EnsurePacksReady(true);
+  const bool reopened = PackClient::EnsurePacksReady(true, &SetMergeProgress);
   run.Window().EnableButton(LauncherButton::Exit, true);
   PackClient::DeleteFolderTree("res", true);
   return reopened;

@@ -12,6 +12,7 @@
 #include "FileDownload.h"
 #include "LauncherIni.h"
 #include "LauncherText.h"
+#include "MicroClientCheck.h"
 #include "PatchDownload.h"
 #include "PingRegistration.h"
 #include "ProcessChecks.h"
@@ -185,13 +186,13 @@ unsigned __stdcall UpdateCheckThread(void* context) {
   run.clientCheckDone = 0;
   run.clientCheckTotal = 0;
   if (IsGameClientRunning(run.Settings().exeName)) {
-    PackClient::EnsurePacksReady(false);
+    PackClient::EnsurePacksReady(false, &SetMergeProgress);
     run.Window().RedrawPanel();
     run.ShowBox(27, 16, MB_OK, false);
     run.Send(WM_UPDATE_FAILED);
     return 0;
   }
-  PackClient::EnsurePacksReady(true);
+  PackClient::EnsurePacksReady(true, &SetMergeProgress);
   run.Window().RedrawPanel();
   RunVersionUpdate(run);
   return 0;

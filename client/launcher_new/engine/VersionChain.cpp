@@ -129,9 +129,9 @@ void ContinueUpdate(UpdateContext& run) {
   run.Window().EnableButton(LauncherButton::Exit, false);
   run.SetMergeProgress(0, 0);
   if (IsGameClientRunning(run.Settings().exeName)) {
-    PackClient::EnsurePacksReady(false);
+    PackClient::EnsurePacksReady(false, &SetMergeProgress);
   } else {
-    PackClient::EnsurePacksReady(true);
+    PackClient::EnsurePacksReady(true, &SetMergeProgress);
     PackClient::DeleteFolderTree("res", true);
   }
   run.Window().EnableButton(LauncherButton::Exit, true);

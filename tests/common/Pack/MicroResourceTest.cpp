@@ -5,6 +5,7 @@
 #include <atomic>
 #include <thread>
 
+#include "ClientDirUtil.h"
 #include "MicroTestUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
 
@@ -199,4 +200,55 @@ TEST(MicroResource, SixteenThreadsThenTheNineWorkerMerge) {
     FilePack::ClientPackManager(n)->SetPackNumber(9);
   }
   ASSERT_TRUE(SetCurrentDirectoryA(".."));
+}
+
+// The kit lists received resources at the offsets merged ones get (0 on
+// both sides, same and other lengths): every read is the resource asked
+// for, pending or merged, through downloads, merges and reopens.
+TEST(MicroResource, ReceivedAndMergedResourcesNeverShareAnOffset) {
+  packtest::ScopedClientDir dir("clash");
+  std::vector<Resource> res;  // e0..e3 of one stored length, odd of another
+  for (auto& row : packtest::Manifest("microclash.txt"))
+    res.push_back({4, row[0], Fx(row[1]), ReadFileBytes(Fx(row[2]))});
+  CFilePackIndexMgr* global = FilePack::GlobalPackManager();
+  auto open = [&]() {
+    global->SetMicroMode(true);
+    return global->OpenPack("004.pkg1", "004.pkg", true) && global->OpenMicroIndex(Fx("microclash/004.pkg2").c_str());
+  };
+  auto receive = [&](int i) {
+    return global->AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, std::to_string(i)).c_str());
+  };
+  auto mergeAndOpen = [&]() {
+    global->Close(true);
+    return FilePack::MergeResourceFiles(nullptr, "004.pkg", "004/", "004.pkg1", true, false) && open();
+  };
+  // As the document loader reads, and with the listed (server) entry.
+  auto wrongReads = [&](std::initializer_list<int> which) {
+    std::string wrong;
+    for (int i : which) {
+      PackEntry entry = {};
+      const bool found = FilePack::FindFileInGlobalPack(res[i].key.c_str(), &entry);
+      std::string buffer(entry.size + 1, '\0');
+      if (!found || !FilePack::ReadFileFromGlobalPack(global, reinterpret_cast<uint8_t*>(&buffer[0]), &entry,
+                                                      res[i].key.c_str()) ||
+          buffer.compare(0, entry.size, res[i].plain) != 0 || !ReadsAs(*global, res[i].key, res[i].plain))
+        wrong += res[i].key + " ";
+    }
+    return wrong;
+  };
+  testsupport::ReportCapture quiet;
+  ASSERT_TRUE(open() && receive(0) && mergeAndOpen());  // e0 at local offset 0
+  ASSERT_TRUE(receive(3) && receive(4));                 // both listed at 0
+  EXPECT_EQ("", wrongReads({0, 3, 4}));
+  ASSERT_TRUE(mergeAndOpen() && receive(1) && receive(2));
+  EXPECT_EQ("", wrongReads({0, 1, 2, 3, 4}));
+  global->Close(true);  // reopened unmerged: the parked records wait unseen
+  ASSERT_TRUE(open());
+  EXPECT_EQ("", wrongReads({0, 3, 4}));
+  EXPECT_FALSE(global->HasFile(res[1].key.c_str()));
+  ASSERT_TRUE(mergeAndOpen());
+  EXPECT_EQ("", wrongReads({0, 1, 2, 3, 4}));
+  global->Close(false);
+  global->SetMicroMode(false);
+  EXPECT_TRUE(PackHolds("004", PlainByKey(res)));
 }

@@ -69,7 +69,8 @@ inline bool ReadsAs(FilePack::CFilePackIndexMgr& m, const std::string& key, cons
   MicroIndexRecord record;
   if (!m.FindMicroEntry(key.c_str(), &record)) return false;
   std::string buffer(record.record.entry.size + 1, '\0');
-  return FilePack::ReadFileFromGlobalPack(&m, reinterpret_cast<uint8_t*>(&buffer[0]), &record.record.entry) &&
+  return FilePack::ReadFileFromGlobalPack(&m, reinterpret_cast<uint8_t*>(&buffer[0]), &record.record.entry,
+                                         key.c_str()) &&
          buffer.compare(0, plain.size(), plain) == 0 && record.record.entry.size == plain.size();
 }
 

@@ -70,7 +70,8 @@ TEST(PackIndexMgr, EveryGeneratedEntryReadsInHandleMode) {
     EXPECT_TRUE(global->HasFile(row[1].c_str()));
     ASSERT_TRUE(FilePack::FindFileInGlobalPack(Shouted(row[1]).c_str(), &entry)) << row[1];
     std::string buffer(entry.size + 1, '\0');
-    ASSERT_TRUE(FilePack::ReadFileFromGlobalPack(global, reinterpret_cast<uint8_t*>(&buffer[0]), &entry));
+    ASSERT_TRUE(
+        FilePack::ReadFileFromGlobalPack(global, reinterpret_cast<uint8_t*>(&buffer[0]), &entry, row[1].c_str()));
     EXPECT_TRUE(buffer.substr(0, entry.size) == ReadFileBytes(Fx(row[2]))) << row[1];
   }
   global->Close(false);

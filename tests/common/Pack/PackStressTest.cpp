@@ -63,7 +63,7 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
           if (!FilePack::FindFileInGlobalPack(r.key.c_str(), &entry)) continue;  // mid-reopen
           std::string buffer(entry.size + 1, '\0');
           if (!FilePack::ReadFileFromGlobalPack(FilePack::GlobalPackManager(), reinterpret_cast<uint8_t*>(&buffer[0]),
-                                                &entry))
+                                                &entry, r.key.c_str()))
             continue;
           ++reads;
           wrong += buffer.substr(0, entry.size) != r.plain;

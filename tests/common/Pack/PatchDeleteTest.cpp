@@ -132,17 +132,17 @@ TEST(PackClientReady, FoldsLooseRecordsOnlyOnceThePacksAreOpen) {
   packtest::CopyTree(PatchFx("client"), dir.Path());
   PackClient::PackSet().initialised = false;
   testsupport::ClearShownBoxes();
-  EXPECT_FALSE(PackClient::EnsurePacksReady(false));
+  EXPECT_FALSE(PackClient::EnsurePacksReady(false, nullptr));
   auto boxes = testsupport::ShownBoxes();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ("未初始化包，请先初始化", boxes[0].text);
 
   PackClient::FillPackPairsA();
   PackClient::OpenAllPacks(false, false);
-  EXPECT_FALSE(PackClient::EnsurePacksReady(false));  // nothing loose
+  EXPECT_FALSE(PackClient::EnsurePacksReady(false, nullptr));  // nothing loose
   ASSERT_EQ(0, _mkdir("data/006"));
   ASSERT_TRUE(WriteFileBytes("data/006/a.pkg3", ReadFileBytes(packtest::Fx("pkg3/good.pkg3"))));
-  EXPECT_TRUE(PackClient::EnsurePacksReady(false));
+  EXPECT_TRUE(PackClient::EnsurePacksReady(false, nullptr));
   EXPECT_FALSE(FileExists("data/006/a.pkg3"));  // the record was taken
   EXPECT_TRUE(FilePack::ClientPackManager(6)->IsOpen());
   EXPECT_TRUE(FilePack::ClientPackManager(4)->IsOpen());

@@ -90,7 +90,7 @@ struct MicroStep {
   UpdateContext& Context() { return run->Context(); }
   // The fetched resources merged into the packs, which are then closed.
   void MergeAndClose() {
-    PackClient::EnsurePacksReady(true);
+    PackClient::EnsurePacksReady(true, nullptr);
     PackClient::CloseAllPacks();
   }
 
@@ -372,6 +372,9 @@ TEST(MicroFetch, BeforeTheHandOverTheQueuedConfigurationFilesAreFetched) {
   // The packs were merged and reopened with their micro indexes.
   EXPECT_TRUE(FilePack::ClientPackManager(4)->HasFile(quests[1].key.c_str()));
   EXPECT_FALSE(FilePack::ClientPackManager(4)->HasFile(quests[2].key.c_str()));
+  // The merge bar, reset before the merge, followed it to the end.
+  EXPECT_EQ(2, step.run->FilesToMerge());
+  EXPECT_EQ(2, step.run->FilesMerged());
   PackClient::CloseAllPacks();
   EXPECT_EQ(2u, ReadBack("data/004", quests).equal);
   EXPECT_TRUE(step.client.FilesBelow("res").empty());
