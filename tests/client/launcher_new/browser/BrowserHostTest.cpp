@@ -229,7 +229,7 @@ TEST_F(BrowserHost, KeyFilterSwallowsRefreshOpenPrintAndNewWindow) {
     MSG msg;
     HRESULT result = E_FAIL;
     bool held = false;
-    for (int attempt = 0; attempt < 20 && !held; ++attempt) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
       ::SetForegroundWindow(host.m_hWnd);
       ::SetFocus(host.m_hWnd);
       if ((c.modifier == 0 || Key(host.m_hWnd, c.modifier, true, &msg)) && Key(host.m_hWnd, c.key, true, &msg) &&
