@@ -179,8 +179,9 @@ TEST_F(BrowserHost, HandsEveryAddressOverUnchanged) {
   EXPECT_EQ("2 0 ann k t 9", recorder.args.at(0));
 }
 
-// Input as the keyboard gives it, then the message as the thread reads it.
-bool Key(WORD vk, bool down, MSG* seen) {
+// Input as the keyboard gives it, then the message as the thread reads it;
+// false when the message does not come because another window has the focus.
+bool Key(HWND focus, WORD vk, bool down, MSG* seen) {
   INPUT input = {};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = vk;
@@ -188,7 +189,7 @@ bool Key(WORD vk, bool down, MSG* seen) {
   if (::SendInput(1, &input, sizeof(input)) != 1) return false;
   const UINT want = down ? WM_KEYDOWN : WM_KEYUP;
   const DWORD start = ::GetTickCount();
-  while (::GetTickCount() - start < 4000) {
+  while (::GetTickCount() - start < 60000 && ::GetForegroundWindow() == focus) {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == want && msg.wParam == vk) {
@@ -202,42 +203,50 @@ bool Key(WORD vk, bool down, MSG* seen) {
   return false;
 }
 
+struct KeyCase {
+  WORD modifier;  // 0: none
+  WORD key;
+  HRESULT down;
+};
+
+// The case's keys are down as the filter reads them: the key from the
+// keyboard's state, the modifier from the thread's.
+bool Held(const KeyCase& c) {
+  return ::GetAsyncKeyState(c.key) < 0 && (c.modifier == 0 || ::GetKeyState(c.modifier) < 0);
+}
+
 TEST_F(BrowserHost, KeyFilterSwallowsRefreshOpenPrintAndNewWindow) {
   ASSERT_NO_FATAL_FAILURE(Create());
-  // Another test's window on the same display may take the focus between
-  // two keys: a key not seen here is pressed again after taking it back.
-  auto focus = [this] {
-    ::SetForegroundWindow(host.m_hWnd);
-    ::SetFocus(host.m_hWnd);
-    // Taking the focus resets the key states from the display's keyboard;
-    // keys sent before that is through would read as released.
-    Pump(500, [] { return false; });
-  };
-  const struct {
-    WORD modifier;  // 0: none
-    WORD key;
-    HRESULT down;
-  } cases[] = {
+  const KeyCase cases[] = {
       {0, VK_F5, S_OK},          {VK_CONTROL, 'O', S_OK},    {VK_CONTROL, 'P', S_OK}, {VK_CONTROL, 'N', S_OK},
       {0, 'O', S_FALSE},         {VK_CONTROL, 'A', S_FALSE}, {VK_SHIFT, 'N', S_FALSE}, {0, VK_F6, S_FALSE},
   };
-  for (const auto& c : cases) {
+  for (const KeyCase& c : cases) {
+    // A window of another program on the display that takes the focus
+    // (another test's) takes the keys too, and the keyboard's state is then
+    // read again from the display, which never saw these keys: a key that
+    // was not held all through the filter's reading is pressed again.
     MSG msg;
-    bool pressed = false;
-    for (int attempt = 0; attempt < 5 && !pressed; ++attempt) {
-      focus();
-      pressed = (c.modifier == 0 || Key(c.modifier, true, &msg)) && Key(c.key, true, &msg);
-      if (!pressed) {
-        Key(c.key, false, &msg);
-        if (c.modifier != 0) Key(c.modifier, false, &msg);
+    HRESULT result = E_FAIL;
+    bool held = false;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+      ::SetForegroundWindow(host.m_hWnd);
+      ::SetFocus(host.m_hWnd);
+      if ((c.modifier == 0 || Key(host.m_hWnd, c.modifier, true, &msg)) && Key(host.m_hWnd, c.key, true, &msg) &&
+          Held(c)) {
+        result = handler->TranslateAccelerator(&msg, nullptr, 0);
+        held = Held(c);
       }
+      if (held) break;
+      Key(host.m_hWnd, c.key, false, &msg);
+      if (c.modifier != 0) Key(host.m_hWnd, c.modifier, false, &msg);
     }
-    ASSERT_TRUE(pressed) << c.key;
-    EXPECT_EQ(c.down, handler->TranslateAccelerator(&msg, nullptr, 0)) << c.modifier << "+" << c.key;
+    ASSERT_TRUE(held) << "the keys were never held through the filter: " << c.modifier << "+" << c.key;
+    EXPECT_EQ(c.down, result) << c.modifier << "+" << c.key;
     msg.message = WM_KEYUP;  // only a key going down is filtered
     EXPECT_EQ(S_FALSE, handler->TranslateAccelerator(&msg, nullptr, 0));
-    Key(c.key, false, &msg);  // released even when the focus went elsewhere
-    if (c.modifier != 0) Key(c.modifier, false, &msg);
+    Key(host.m_hWnd, c.key, false, &msg);  // released even when the focus went elsewhere
+    if (c.modifier != 0) Key(host.m_hWnd, c.modifier, false, &msg);
   }
 }
 
