@@ -38,10 +38,17 @@ std::string Folder(const std::string& name, const char* fixtureIni) {
 struct Tunedesk {
   windriver::Process process;
   HWND dialog = nullptr;
+  std::string why;  // what Start waited for when it failed
   bool Start(const std::string& dir, const char* commandLine = "100,50,900,650;") {
-    if (!process.Start(ExePath(), commandLine, dir)) return false;
+    if (!process.Start(ExePath(), commandLine, dir)) {
+      why = "tunedesk did not start, error " + std::to_string(GetLastError()) + ", in " + dir;
+      return false;
+    }
     dialog = windriver::WaitForWindow(process.Id(), kDialogClass, kCaption, kWait);
-    return dialog != nullptr && windriver::WaitIdle(dialog, kWait);
+    if (dialog == nullptr) why = "no tunedesk dialog within the wait";
+    else if (!windriver::WaitIdle(dialog, kWait)) why = "the dialog did not answer (gone: " + std::to_string(!IsWindow(dialog)) + ")";
+    else return true;
+    return false;
   }
   bool Ends() {
     DWORD code = 0;
@@ -67,7 +74,7 @@ TEST(TunedeskGui, CentredInTheRectangleWithDefaultsAndScreenshot) {
   DeleteFileA(kShot);  // the fixture kit checks the one this run writes
   std::string dir = Folder("defaults", nullptr);
   Tunedesk run;
-  ASSERT_TRUE(run.Start(dir));
+  ASSERT_TRUE(run.Start(dir)) << run.why;
   RECT r;
   GetWindowRect(run.dialog, &r);
   int w = r.right - r.left, h = r.bottom - r.top;
@@ -137,7 +144,7 @@ TEST(TunedeskGui, StoredValuesCheckTheirRadiosAndApplyWritesTheExactBytes) {
   for (const Case& c : cases) {
     std::string dir = Folder("apply" + std::to_string(n++), c.ini);
     Tunedesk run;
-    ASSERT_TRUE(run.Start(dir)) << dir;
+    ASSERT_TRUE(run.Start(dir)) << run.why;
     EXPECT_EQ(Checked(run.dialog), c.checked) << dir;
     // A file that was read leaves Apply disabled until a radio is clicked.
     EXPECT_EQ(windriver::IsEnabled(run.dialog, IDOK), c.ini == nullptr) << dir;
@@ -168,7 +175,7 @@ TEST(TunedeskGui, CancelLeavesTheIniUntouched) {
   std::string dir = Folder("cancel", "stored_1680x1024.ini");
   std::string before = ReadFileBytes(dir + "\\tunedesk.ini");
   Tunedesk run;
-  ASSERT_TRUE(run.Start(dir, "garbage without separator"));
+  ASSERT_TRUE(run.Start(dir, "garbage without separator")) << run.why;
   EXPECT_EQ(Checked(run.dialog), (std::vector<int>{1004, 1015}));
   ASSERT_TRUE(windriver::Click(run.dialog, 1014));
   ASSERT_TRUE(windriver::WaitIdle(run.dialog)) << "the dialog handling the click";
@@ -181,7 +188,7 @@ TEST(TunedeskGui, CancelLeavesTheIniUntouched) {
 TEST(TunedeskGui, AboutBoxFromTheSystemMenuIsModalOverTheDialog) {
   std::string dir = Folder("about", nullptr);
   Tunedesk run;
-  ASSERT_TRUE(run.Start(dir));
+  ASSERT_TRUE(run.Start(dir)) << run.why;
   PostMessageA(run.dialog, WM_SYSCOMMAND, 0x10, 0);
   HWND about = windriver::WaitForWindow(run.process.Id(), kDialogClass, "关于 tunedesk", kWait);
   ASSERT_NE(about, nullptr);
