@@ -65,13 +65,13 @@ std::string BoxShown(DWORD pid) {
   return std::string();
 }
 
-// The first line of a file a stand-in program writes, once it is there.
-std::string WaitForLine(const std::string& path, DWORD ms) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(50)) {
-    std::string text = ReadFileBytes(path);
-    if (text.find('\n') != std::string::npos) return text;
-  }
-  return ReadFileBytes(path);
+// The first line of a file a stand-in program writes: the program makes the
+// file before it writes it.
+testing::AssertionResult LineWritten(const std::string& path, std::string* text) {
+  return testsupport::WaitFor(path + " with a whole line", [&] {
+    *text = ReadFileBytes(path);
+    return text->find('\n') != std::string::npos;
+  }, 60000);
 }
 
 struct Watched {
@@ -146,12 +146,10 @@ TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
   RECT r;
   GetWindowRect(run.main, &r);
   windriver::Image shot;
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(100)) {
-    ASSERT_TRUE(windriver::CaptureScreen(r, &shot));
-    if (shot.Pixel(140 + 299, 378 + 2) == 0xFFC800u) break;
-  }
+  EXPECT_TRUE(testsupport::WaitFor("the stage bar's last column in its colour", [&] {
+    return windriver::CaptureScreen(r, &shot) && shot.Pixel(140 + 299, 378 + 2) == 0xFFC800u;
+  }, 60000));
   testsupport::WriteFileBytes("launcher_update.png", windriver::EncodePng(shot));
-  EXPECT_EQ(0xFFC800u, shot.Pixel(140 + 299, 378 + 2));
 
   // The client is current.
   EXPECT_NE(std::string::npos, ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml").find("<Version>1.0.0.3</Version>"));
@@ -175,7 +173,8 @@ TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
   DWORD code = 0;
   ASSERT_TRUE(run.process.WaitExit(30000, &code));
   EXPECT_EQ(kLeft, code);
-  EXPECT_FALSE(WaitForLine(dir + "\\fake_game.exe.cmdline", 60000).empty()) << "the game did not start";
+  std::string line;
+  EXPECT_TRUE(LineWritten(dir + "\\fake_game.exe.cmdline", &line)) << "the game did not start";
   EXPECT_FALSE(ReadFileBytes(dir + "\\server_list.ini").empty());
   EXPECT_FALSE(FileExists(dir + "\\LauncherCfg\\PatchTemp\\serverlist.pak"));
 }
@@ -189,6 +188,8 @@ TEST(LauncherUpdate, OlderLauncherHandsOverToTheEmergencyUpdater) {
   EXPECT_EQ(kLeft, code);
   // The shell puts the program's name first; the updater takes the rest.
   std::string want = "\"Quickmend.exe\" http://127.0.0.1:" + std::to_string(Port()) + "/good/patch/launcher/13\n";
-  EXPECT_EQ(want, WaitForLine(dir + "\\Quickmend.exe.cmdline", 60000));
+  std::string line;
+  EXPECT_TRUE(LineWritten(dir + "\\Quickmend.exe.cmdline", &line));
+  EXPECT_EQ(want, line);
   EXPECT_NE(std::string::npos, ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml").find("<Version>1.0.0.1</Version>"));
 }
