@@ -14,8 +14,11 @@ bool CFilePackIndexMgr::ReadWholeFile(const char* path, std::string* data, bool 
     return false;
   }
   data->clear();
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Sharing deletion too: a file just renamed into place (a record, a
+  // swapped index) stays open for deletion in the renaming thread until its
+  // rename returns, and a reader then must not take it for unreadable.
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     ENGINE_REPORT("false&&\"文件打开失败\"");
     return false;

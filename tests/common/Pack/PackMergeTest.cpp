@@ -115,6 +115,25 @@ TEST(MergeResourceFiles, AFailedMergeKeepsRecordsAndData) {
   EXPECT_TRUE(PackHolds("mrf2/005", plain));
 }
 
+// A record is renamed into place through a handle opened for deletion, which
+// the renaming thread holds until the rename returns; a merge meeting the
+// record then must still read it, not drop it.
+TEST(MergeResourceFiles, RecordsStillHeldByTheirRenameAreMerged) {
+  testsupport::RemoveTree("mrf3");
+  CreateDirectoryA("mrf3", nullptr);
+  auto plain = Park("mrf3", 2);
+  auto records = packtest::FilesIn("mrf3/005");
+  ASSERT_EQ(2u, records.size());
+  HANDLE renaming = CreateFileA(("mrf3/005/" + records[0]).c_str(), DELETE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, renaming);
+  const bool merged = Merge("mrf3");
+  CloseHandle(renaming);
+  EXPECT_TRUE(merged);
+  EXPECT_TRUE(PackHolds("mrf3/005", plain));
+}
+
 TEST(MergePack, AppendsTheSourceAndRepointsSharedKeys) {
   CreateDirectoryA("mp", nullptr);
   struct Case {

@@ -137,6 +137,9 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
     EXPECT_TRUE(packtest::PackHolds(Numbered(n), packtest::PlainByKey(packtest::Micro9(n)))) << n;
     EXPECT_EQ(0u, packtest::FilesIn(RecordFolder(n)).size()) << n;  // no record, whole or half written
   }
+  // What the packs reported on the way: such a failure is seen only under load.
+  if (HasFailure())
+    for (const std::string& line : quiet.Lines()) ADD_FAILURE() << "reported during the run: " << line;
   for (int n = 1; n <= 9; ++n) {
     FilePack::ClientPackManager(n)->SetMicroMode(false);
     FilePack::ClientPackManager(n)->SetPackNumber(9);

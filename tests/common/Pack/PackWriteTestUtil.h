@@ -36,10 +36,11 @@ inline ::testing::AssertionResult PackHolds(const std::string& local, const std:
     FilePack::CFilePackIndexMgr m;
     if (!m.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), handleMode))
       return ::testing::AssertionFailure() << local << " does not open";
+    for (auto& file : files)
+      if (!m.HasFile(file.first.c_str())) return ::testing::AssertionFailure() << local << " lacks " << file.first;
     if (m.EntryCount() != files.size())
       return ::testing::AssertionFailure() << local << " holds " << m.EntryCount() << " entries";
     for (auto& file : files) {
-      if (!m.HasFile(file.first.c_str())) return ::testing::AssertionFailure() << local << " lacks " << file.first;
       if (handleMode) continue;
       std::string out = local + ".out";
       if (!m.ExtractFile(file.first.c_str(), out.c_str()) || testsupport::ReadFileBytes(out) != file.second)
