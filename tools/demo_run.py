@@ -72,11 +72,7 @@ def main(argv):
         except subprocess.TimeoutExpired:
             process.kill()
         record = os.path.join(client, "fake_game.exe.cmdline")
-        for _ in range(100):
-            if os.path.exists(record):
-                break
-            time.sleep(0.1)
-        started = os.path.exists(record)
+        started = launcher_run.wait_file(record, 60 if done else 0)
         if started:
             print("demo: the game program received: " + read_gbk(record).strip())
             rows = read_gbk(os.path.join(client, "server_list.ini")).splitlines()

@@ -91,15 +91,6 @@ def launcher_processes(folder_part):
     return found
 
 
-def wait_gone(pids, seconds):
-    end = time.time() + seconds
-    while time.time() < end:
-        if not any(os.path.exists("/proc/%d" % p) for p in pids):
-            return True
-        time.sleep(0.2)
-    return False
-
-
 def run_to_end(emulator, work, seconds=240):
     """Starts the folder's launcher as the player does and waits for it to
     end: its exit code as Linux sees it, or None when it did not end."""
@@ -112,15 +103,24 @@ def run_to_end(emulator, work, seconds=240):
         return None
 
 
-def hand_over_login(emulator, probe_exe, running):
-    """Sends the page's hand-over to the launcher's window; false when the
-    launchers running did not leave (they are killed then)."""
-    probe(emulator, probe_exe, "send", CAPTION, WM_START_GAME)
-    if wait_gone([pid for pid, _ in running], 120):
-        return True
-    for pid, _ in running:
-        try:
-            os.kill(pid, 9)
-        except OSError:
-            pass
-    return False
+def hand_over_login(emulator, probe_exe):
+    """Sends the page's hand-over to the launcher's window and waits until no
+    launcher runs; false, with what went wrong, when the hand-over reached
+    no window or launchers stayed (the probe ends those)."""
+    sent, out = probe(emulator, probe_exe, "send", CAPTION, WM_START_GAME)
+    if sent != 0:
+        print("the hand-over reached no launcher window (probe ended with %d): %s" % (sent, out.strip()))
+    left, out = probe(emulator, probe_exe, "gone", "zarn_launcher.exe", 120000)
+    if left != 0:
+        print("launchers still running after the hand-over (probe ended with %d): %s" % (left, out.strip()))
+    return sent == 0 and left == 0
+
+
+def wait_file(path, seconds=120):
+    """True once path exists: a program started a moment ago writes it."""
+    end = time.time() + seconds
+    while not os.path.exists(path):
+        if time.time() > end:
+            return False
+        time.sleep(0.1)
+    return True

@@ -35,12 +35,12 @@ def main(argv):
         failures.append("no launcher with zarn_restart runs")
     if rc != 0:
         failures.append("the restarted launcher did not finish the update")
-    if not launcher_run.hand_over_login(emulator, probe_exe, restarted):
+    if not launcher_run.hand_over_login(emulator, probe_exe):
         failures.append("the restarted launcher did not leave")
     update_cfg = open(os.path.join(work, "LauncherCfg", "UpdateCfg.xml"), "rb").read()
     if b"<Version>1.0.0.3</Version>" not in update_cfg:
         failures.append("the client is not at 1.0.0.3")
-    if not os.path.exists(os.path.join(work, "fake_game.exe.cmdline")):
+    if not launcher_run.wait_file(os.path.join(work, "fake_game.exe.cmdline")):
         failures.append("the game did not start")
     for f in failures:
         print("FAIL: " + f)

@@ -41,14 +41,12 @@ def main(argv):
     print("old launcher ended with %d" % code)
     rc, out = launcher_run.probe(emulator, probe_exe, "wait-status", launcher_run.CAPTION, "更新完成", 240000)
     print(out)
-    running = launcher_run.launcher_processes(os.path.abspath(work))
-    print("running: %s" % running)
     if rc != 0:
         failures.append("the new launcher did not finish the update")
     installed = open(os.path.join(work, "zarn_launcher.exe"), "rb").read()
     if installed != program:
         failures.append("zarn_launcher.exe is not the package's program")
-    if not launcher_run.hand_over_login(emulator, probe_exe, running):
+    if not launcher_run.hand_over_login(emulator, probe_exe):
         failures.append("the new launcher did not leave")
     update_cfg = open(os.path.join(work, "LauncherCfg", "UpdateCfg.xml"), "rb").read()
     if update_cfg.count(b"<PatchVer>") != 1 or b"<PatchVer>13.000</PatchVer>" not in update_cfg:
@@ -57,7 +55,7 @@ def main(argv):
         failures.append("the client is not at 1.0.0.3")
     if os.path.exists(os.path.join(work, "launcher.pak")) or os.path.exists(os.path.join(work, "zarn_launcher_new.exe")):
         failures.append("the package or the side file was left behind")
-    if not os.path.exists(os.path.join(work, "fake_game.exe.cmdline")):
+    if not launcher_run.wait_file(os.path.join(work, "fake_game.exe.cmdline")):
         failures.append("the game did not start")
     for f in failures:
         print("FAIL: " + f)

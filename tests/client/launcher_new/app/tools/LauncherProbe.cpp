@@ -7,6 +7,8 @@
 //                              waits until the panel of that window shows
 //                              TEXT as its status line
 //   probe shot CAPTION FILE    saves the window's pixels as a PNG
+//   probe gone NAME MS         waits until no process named NAME is left;
+//                              those still there at the end are ended
 // Exit code 0 on success, 1 when what was asked for did not come.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -88,6 +90,25 @@ int WaitStatus(const char* caption, const char* text, DWORD ms) {
   return 1;
 }
 
+// Launchers left behind would refuse every later test's launcher as a
+// second instance, so those that outstay the wait are ended.
+int Gone(const char* name, DWORD ms) {
+  DWORD start = GetTickCount();
+  do {
+    if (ProcessesNamed(name).empty()) return 0;
+    Sleep(100);
+  } while (GetTickCount() - start < ms);
+  for (DWORD pid : ProcessesNamed(name)) {
+    printf("%s %lu did not leave; ended\n", name, static_cast<unsigned long>(pid));
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, windriver::kAnswerMs);
+      CloseHandle(process);
+    }
+  }
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,6 +121,7 @@ int main(int argc, char** argv) {
     SendMessageTimeoutA(window, static_cast<UINT>(atoi(argv[3])), 0, 0, SMTO_NORMAL, windriver::kAnswerMs, &result);
     return 0;
   }
+  if (what == "gone" && argc == 4) return Gone(argv[2], static_cast<DWORD>(atoi(argv[3])));
   if (what == "wait-status" && argc == 5) return WaitStatus(argv[2], argv[3], static_cast<DWORD>(atoi(argv[4])));
   if (what == "shot" && argc == 4) {
     HWND window = WindowWithCaption(argv[2], windriver::kAnswerMs);
@@ -113,6 +135,6 @@ int main(int argc, char** argv) {
     fclose(f);
     return 0;
   }
-  fprintf(stderr, "probe box NAME MS | send CAPTION ID | wait-status CAPTION TEXT MS | shot CAPTION FILE\n");
+  fprintf(stderr, "probe box NAME MS | send CAPTION ID | wait-status CAPTION TEXT MS | shot CAPTION FILE | gone NAME MS\n");
   return 2;
 }
