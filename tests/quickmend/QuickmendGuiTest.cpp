@@ -162,7 +162,10 @@ TEST(QuickmendGui, FiveRetriesWithTheSwitchedDownloaderThenTheSixthPressEnds) {
     size_t threads = ThreadCpuMs(run.process.Id()).size();
     if (round == 0) firstThreads = threads;
     EXPECT_LE(threads, firstThreads + 2) << round;
-    ASSERT_TRUE(run.Retry()) << round;
+    if (round < 5)
+      ASSERT_TRUE(run.Retry()) << round;
+    else  // the sixth press ends the program: its window may be gone at once
+      ASSERT_TRUE(windriver::Click(run.dialog, kRetry));
   }
   EXPECT_EQ(run.ExitCode(), kEnded);
   EXPECT_EQ(ReadFileBytes(dir + "\\zarn_launcher.exe"), kOld);
