@@ -7,6 +7,7 @@
 
 #include "PackWriteTestUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
+#include "common/ScopedHandle.h"
 
 using FilePack::CFilePackIndexMgr;
 using packtest::CopyKitPack;
@@ -124,12 +125,14 @@ TEST(MergeResourceFiles, RecordsStillHeldByTheirRenameAreMerged) {
   auto plain = Park("mrf3", 2);
   auto records = packtest::FilesIn("mrf3/005");
   ASSERT_EQ(2u, records.size());
-  HANDLE renaming = CreateFileA(("mrf3/005/" + records[0]).c_str(), DELETE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, renaming);
-  const bool merged = Merge("mrf3");
-  CloseHandle(renaming);
+  bool merged = false;
+  {
+    ScopedHandle renaming(CreateFileA(("mrf3/005/" + records[0]).c_str(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(renaming);
+    merged = Merge("mrf3");
+  }
   EXPECT_TRUE(merged);
   EXPECT_TRUE(PackHolds("mrf3/005", plain));
 }

@@ -20,18 +20,18 @@
 #include <vector>
 
 #include "WinDriver.h"
+#include "common/ScopedHandle.h"
 
 namespace {
 
 std::vector<DWORD> ProcessesNamed(const char* name) {
   std::vector<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+  for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry))
     if (_stricmp(entry.szExeFile, name) == 0) ids.push_back(entry.th32ProcessID);
-  CloseHandle(snapshot);
   return ids;
 }
 
@@ -100,10 +100,9 @@ int Gone(const char* name, DWORD ms) {
   } while (GetTickCount() - start < ms);
   for (DWORD pid : ProcessesNamed(name)) {
     printf("%s %lu did not leave; ended\n", name, static_cast<unsigned long>(pid));
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-      TerminateProcess(process, 1);
-      WaitForSingleObject(process, windriver::kAnswerMs);
-      CloseHandle(process);
+    if (ScopedHandle process{OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)}) {
+      TerminateProcess(process.Get(), 1);
+      WaitForSingleObject(process.Get(), windriver::kAnswerMs);
     }
   }
   return 1;
