@@ -71,10 +71,10 @@ def main(argv):
             process.wait(timeout=60 if done else 5)
         except subprocess.TimeoutExpired:
             process.kill()
-        record = os.path.join(client, "fake_game.exe.cmdline")
-        started = launcher_run.wait_file(record, 60 if done else 0)
+        line = launcher_run.wait_line(os.path.join(client, "fake_game.exe.cmdline"), 60 if done else 0)
+        started = line is not None
         if started:
-            print("demo: the game program received: " + read_gbk(record).strip())
+            print("demo: the game program received: " + line.decode("gbk", "replace").strip())
             rows = read_gbk(os.path.join(client, "server_list.ini")).splitlines()
             print("demo: the launcher wrote server_list.ini for it: %d rows (stored scrambled)" % len(rows))
     finally:

@@ -116,11 +116,18 @@ def hand_over_login(emulator, probe_exe):
     return sent == 0 and left == 0
 
 
-def wait_file(path, seconds=120):
-    """True once path exists: a program started a moment ago writes it."""
+def wait_line(path, seconds=120):
+    """What a program started a moment ago wrote to path, once a whole line
+    is there (bytes), or None when none came: the program makes the file
+    before it writes to it."""
     end = time.time() + seconds
-    while not os.path.exists(path):
+    while True:
+        try:
+            text = open(path, "rb").read()
+        except OSError:
+            text = b""
+        if b"\n" in text:
+            return text
         if time.time() > end:
-            return False
+            return None
         time.sleep(0.1)
-    return True

@@ -40,7 +40,7 @@ def main(argv):
     update_cfg = open(os.path.join(work, "LauncherCfg", "UpdateCfg.xml"), "rb").read()
     if b"<Version>1.0.0.3</Version>" not in update_cfg:
         failures.append("the client is not at 1.0.0.3")
-    if not launcher_run.wait_file(os.path.join(work, "fake_game.exe.cmdline")):
+    if launcher_run.wait_line(os.path.join(work, "fake_game.exe.cmdline")) is None:
         failures.append("the game did not start")
     for f in failures:
         print("FAIL: " + f)

@@ -55,7 +55,7 @@ def main(argv):
         failures.append("the client is not at 1.0.0.3")
     if os.path.exists(os.path.join(work, "launcher.pak")) or os.path.exists(os.path.join(work, "zarn_launcher_new.exe")):
         failures.append("the package or the side file was left behind")
-    if not launcher_run.wait_file(os.path.join(work, "fake_game.exe.cmdline")):
+    if launcher_run.wait_line(os.path.join(work, "fake_game.exe.cmdline")) is None:
         failures.append("the game did not start")
     for f in failures:
         print("FAIL: " + f)
