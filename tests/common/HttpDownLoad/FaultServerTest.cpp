@@ -142,17 +142,18 @@ TEST(FaultServer, ServersThatFailTheFirstRequests) {
 }
 
 TEST(FaultServer, StallsInTheHeaderEndInAFailure) {
-  // Each stall outlasts the receive time-out; the server closes when it ends.
+  // Each stall lasts until the server stops: only the receive time-out ends
+  // the download, and the bound only catches one that never fires.
   const std::string stalls[] = {"", "HTTP/1.1 200 OK\r\nContent-Le"};
   for (int type : kSocketTypes) {
     for (const std::string& sent : stalls) {
-      Server server([&](const std::string&, int) { return Script{Send(sent), Stall(3000)}; });
+      Server server([&](const std::string&, int) { return Script{Send(sent), Stall(300000)}; });
       auto d = MakeDownLoad(type, 400);
       d->SetRetry(DOWNLOAD_RETRY_LIMITED, 0, 1);
       Fresh("fs_stall.bin");
       auto t0 = std::chrono::steady_clock::now();
       EXPECT_EQ(3, Fetch(*d, server.Url("/s"), "fs_stall.bin")) << TypeName(type) << ": " << sent;
-      EXPECT_LT(Seconds(t0), 2.5) << TypeName(type);
+      EXPECT_LT(Seconds(t0), 60.0) << TypeName(type);
       EXPECT_FALSE(FileExists("fs_stall.bin"));
       // Nothing of a header is ever written.
       EXPECT_EQ("", ReadFileBytes(type == DOWNLOAD_HTTPGET ? "fs_stall.bin_0" : "fs_stall.bin.temp"));
@@ -216,7 +217,7 @@ TEST(FaultServer, ConnectToAListenerThatNeverAccepts) {
   Fresh("fs_connect.bin");
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(3, Fetch(*d, server.Url("/c"), "fs_connect.bin"));
-  EXPECT_LT(Seconds(t0), 3.0);
+  EXPECT_LT(Seconds(t0), 60.0) << "the connect time-out never fired";
   EXPECT_FALSE(FileExists("fs_connect.bin"));
 }
 

@@ -151,14 +151,14 @@ TEST(HttpDownload, BodyEndsEarlyThenResumes) {
     Server server([&](const std::string& req, int index) {
       if (index == 0) {
         Script s{Send(Reply("200 OK", "Content-Length: 1200\r\n", body.substr(0, 500)))};
-        if (stall) s.push_back(Stall(3000));
+        if (stall) s.push_back(Stall(300000));
         return s;
       }
       if (req.find("Range: bytes=500-\r\n") != std::string::npos)
         return Script{Send(Reply("206 Partial", "Content-Length: 700\r\n", body.substr(500)))};
       return Script{Send(Reply("500 Wrong", "Content-Length: 0\r\n", ""))};
     });
-    auto d = MakeDownLoad(DOWNLOAD_HTTP, 800);
+    auto d = MakeDownLoad(DOWNLOAD_HTTP, 5000);
     Fresh("http_r.bin");
     ASSERT_EQ(0, d->Download(server.Url("/r").c_str(), "http_r.bin", nullptr, 0, 0, stall ? 1 : 0, 0, 1, 1)) << stall;
     EXPECT_EQ(body, ReadFileBytes("http_r.bin")) << stall;
@@ -277,11 +277,11 @@ TEST(HttpDownload, ResumeNeverSplicesStaleBytes) {
   // A time-out at 300, then a break at 700 without one: each next request
   // continues after the bytes held, and none is fetched twice.
   Server server([&](const std::string& req, int index) {
-    if (index == 0) return Script{Send(Reply("200 OK", "Content-Length: 1200\r\n", body.substr(0, 300))), Stall(3000)};
+    if (index == 0) return Script{Send(Reply("200 OK", "Content-Length: 1200\r\n", body.substr(0, 300))), Stall(300000)};
     if (index == 1) return Script{Send(partial(300).substr(0, partial(300).size() - 500))};
     return Script{Send(partial(700))};
   });
-  auto d = MakeDownLoad(DOWNLOAD_HTTP, 800);
+  auto d = MakeDownLoad(DOWNLOAD_HTTP, 5000);
   d->SetRetry(DOWNLOAD_RETRY_NONE, 0, 0);  // a resume spends no try
   Fresh("http_splice.bin");
   ASSERT_EQ(0, Fetch(*d, server.Url("/s"), "http_splice.bin"));

@@ -297,12 +297,15 @@ TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
   auto painted = [&] {
     CRect r;
     l.main->GetWindowRect(&r);
-    return windriver::CaptureScreen(r, &shot) && shot.Pixel(exit[0] + 12, exit[1] + 1) == 0x285AC8u &&
-           shot.Pixel(300, 290) == 0x141E3Cu && shot.Pixel(hole[0], hole[1]) == 0xFF8C00u;
+    // The status text follows the stage on the window's timer.
+    return windriver::WindowText(l.panel->m_hWnd) == "无法获取服务器列表" && windriver::CaptureScreen(r, &shot) &&
+           shot.Pixel(exit[0] + 12, exit[1] + 1) == 0x285AC8u && shot.Pixel(300, 290) == 0x141E3Cu &&
+           shot.Pixel(hole[0], hole[1]) == 0xFF8C00u;
   };
   bool shown = PumpUntil(painted, 60000);
   testsupport::WriteFileBytes("launcher_window.png", windriver::EncodePng(shot));
-  EXPECT_TRUE(shown) << "waited for the panel's paint: the exit button's frame, the panel's picture, the hole";
+  EXPECT_TRUE(shown) << "waited for the panel's status text and paint: the exit button's frame, the panel's picture, "
+                        "the hole";
   EXPECT_EQ(0x285AC8u, shot.Pixel(exit[0] + 12, exit[1] + 1));   // the exit button's normal frame, above its caption
   EXPECT_EQ(0x141E3Cu, shot.Pixel(300, 290));                    // the panel's picture
   EXPECT_EQ(0xFF8C00u, shot.Pixel(hole[0], hole[1]));             // the main window through the hole
