@@ -38,10 +38,11 @@ bool LauncherFolderOk() {
 
 InstallResult InstallLauncherPackage(const char* requiredVersion) {
   std::string version;
-  auto notOlder = [](const std::string& packaged, void* required) {
+  LauncherPackAccept notOlder = [](const std::string& packaged, void* required) {
     return !LauncherCfg::VersionNewer(static_cast<const char*>(required), packaged);
   };
-  LauncherPackResult rc = UnpackLauncherPack(kLauncherPackage, kLauncherExe, &version, notOlder,
+  LauncherPackResult rc = UnpackLauncherPack(kLauncherPackage, kLauncherExe, &version,
+                                             requiredVersion != nullptr ? notOlder : nullptr,
                                              const_cast<char*>(requiredVersion));
   if (rc == LAUNCHERPACK_REFUSED) return INSTALL_OUTDATED;
   if (rc != LAUNCHERPACK_OK) return INSTALL_UNPACK_FAILED;

@@ -156,10 +156,9 @@ void CQuickmendRun::RunDownload(DownloadAttempt& attempt) {
   attempt.succeeded = fetched;
   attempt.finished = true;
   if (!attempt.link->Alive()) return;  // the player closed the window: nothing is installed
-  AttemptResult result = ATTEMPT_NO_URL;
-  if (!attempt.url.IsEmpty()) result = ATTEMPT_DOWNLOAD_FAILED;
-  if (fetched && !attempt.url.IsEmpty()) {
-    if (!BeginInstall()) return;
+  AttemptResult result = attempt.url.IsEmpty() ? ATTEMPT_NO_URL : ATTEMPT_DOWNLOAD_FAILED;
+  if (fetched) {
+    if (!BeginInstall()) return;  // closed since: nothing is installed
     result = InstallAndStart(attempt.url);
     EndInstall();
   }

@@ -16,9 +16,9 @@ int FindControlByte(const char* text);
 // before it sends anything.
 bool AddressBytesOk(const char* address);
 
-// "http://host[:port]/path": refuses control bytes, trims, turns spaces into "%20", requires the
-// scheme (any case) and a "/" after the host; the port must be 1..65535.
-// The outputs are written only on success.
+// "http://host[:port]/path": refuses control bytes, trims, turns spaces into
+// "%20", requires the scheme (any case) and a "/" after the host; the port
+// must be 1..65535. The outputs are written only on success.
 bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t& port);
 
 // The address a Location value leads to: absolute "http://" values replace
