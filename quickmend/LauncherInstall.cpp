@@ -21,6 +21,11 @@ CString PackageUrl(const CString& url) {
   return lower + ".pak";
 }
 
+CString RequiredLauncherVersion(const CString& url) {
+  int slash = url.ReverseFind('/');
+  return slash < 0 ? url : url.Mid(slash + 1);
+}
+
 bool LauncherFolderOk() {
   char folder[255];
   DWORD length = GetCurrentDirectoryA(sizeof(folder), folder);
@@ -31,9 +36,16 @@ bool LauncherFolderOk() {
   return _access(path, 0) == 0;
 }
 
-InstallResult InstallLauncherPackage() {
+InstallResult InstallLauncherPackage(const char* requiredVersion) {
   std::string version;
-  if (!UnpackSingleFilePack(kLauncherPackage, kLauncherExe, &version)) return INSTALL_UNPACK_FAILED;
+  LauncherPackAccept notOlder = [](const std::string& packaged, void* required) {
+    return !LauncherCfg::VersionNewer(static_cast<const char*>(required), packaged);
+  };
+  LauncherPackResult rc = UnpackLauncherPack(kLauncherPackage, kLauncherExe, &version,
+                                             requiredVersion != nullptr ? notOlder : nullptr,
+                                             const_cast<char*>(requiredVersion));
+  if (rc == LAUNCHERPACK_REFUSED) return INSTALL_OUTDATED;
+  if (rc != LAUNCHERPACK_OK) return INSTALL_UNPACK_FAILED;
   LauncherCfg::MakeWritable(kLauncherPackage);
   DeleteFileA(kLauncherPackage);
   return WritePatchVersion(version.c_str()) ? INSTALL_OK : INSTALL_VERSION_FAILED;

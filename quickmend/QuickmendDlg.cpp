@@ -81,6 +81,16 @@ LRESULT CQuickmendDlg::OnAttemptProgress(WPARAM done, LPARAM total) {
   return 0;
 }
 
+void CQuickmendDlg::OnCancel() {
+  // A close cut into the install would leave the new program with the old
+  // version recorded; the window stays responsive and closes after it.
+  if (!m_run->RequestClose()) {
+    m_closeAsked = true;
+    return;
+  }
+  CDialog::OnCancel();
+}
+
 LRESULT CQuickmendDlg::OnAttemptResult(WPARAM result, LPARAM) {
   CString text;
   switch (result) {
@@ -91,6 +101,7 @@ LRESULT CQuickmendDlg::OnAttemptResult(WPARAM result, LPARAM) {
       ShowFailure("下载地址错误");
       break;
     case ATTEMPT_UNPACK_FAILED:
+    case ATTEMPT_OUTDATED:
       text.Format("解压%s失败", kLauncherExe);
       ShowFailure(text);
       break;
@@ -102,6 +113,7 @@ LRESULT CQuickmendDlg::OnAttemptResult(WPARAM result, LPARAM) {
       ShowFailure(text);
       break;
   }
+  if (m_closeAsked && result != ATTEMPT_INSTALLED) OnCancel();  // installed: it ends by itself
   return 0;
 }
 

@@ -19,6 +19,7 @@ class CQuickmendDlg : public CDialog {
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
   void OnOK() override {}  // Enter never ends the updater
+  void OnCancel() override;
   HCURSOR OnQueryDragIcon();
   void OnTimer(UINT_PTR id);
   void OnBnClickedRetry();
@@ -41,4 +42,5 @@ class CQuickmendDlg : public CDialog {
   std::shared_ptr<DialogLink> m_link;
   int m_rangeTotal = 0;
   int m_exitCode = 0;
+  bool m_closeAsked = false;  // during the install: the dialog ends after it
 };

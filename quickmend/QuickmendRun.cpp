@@ -7,6 +7,7 @@
 #include <new>
 
 #include "LauncherInstall.h"
+#include "common/HttpDownLoad/DownLoadFile.h"
 #include "common/HttpDownLoad/IDownLoad.h"
 #include "common/MicroClient/DownLoadPool.h"
 
@@ -37,13 +38,15 @@ void ThreadEntry(void* param) {
 
 void DownloadBody(DownloadAttempt& attempt) { attempt.run->RunDownload(attempt); }
 
-AttemptResult InstallAndStart() {
-  switch (InstallLauncherPackage()) {
+AttemptResult InstallAndStart(const CString& url) {
+  switch (InstallLauncherPackage(RequiredLauncherVersion(url))) {
     case INSTALL_OK:
       StartLauncher();
       return ATTEMPT_INSTALLED;
     case INSTALL_UNPACK_FAILED:
       return ATTEMPT_UNPACK_FAILED;
+    case INSTALL_OUTDATED:
+      return ATTEMPT_OUTDATED;
     default:
       return ATTEMPT_VERSION_FAILED;
   }
@@ -128,6 +131,8 @@ void CQuickmendRun::SwitchType() {
 
 bool CQuickmendRun::Fetch(const CString& packageUrl) {
   if (m_down == nullptr) return false;
+  // A part file left by an earlier run may belong to another version.
+  RemovePartialDownloads(kLauncherPackage);
   int rc = m_down->Download(packageUrl, kLauncherPackage, nullptr, 0, 0, 1, 0, 1, 1);
   return rc == DOWNLOAD_RESULT_OK || rc == DOWNLOAD_RESULT_UPTODATE;
 }
@@ -151,8 +156,12 @@ void CQuickmendRun::RunDownload(DownloadAttempt& attempt) {
   attempt.succeeded = fetched;
   attempt.finished = true;
   if (!attempt.link->Alive()) return;  // the player closed the window: nothing is installed
-  AttemptResult result = ATTEMPT_NO_URL;
-  if (!attempt.url.IsEmpty()) result = fetched ? InstallAndStart() : ATTEMPT_DOWNLOAD_FAILED;
+  AttemptResult result = attempt.url.IsEmpty() ? ATTEMPT_NO_URL : ATTEMPT_DOWNLOAD_FAILED;
+  if (fetched) {
+    if (!BeginInstall()) return;  // closed since: nothing is installed
+    result = InstallAndStart(attempt.url);
+    EndInstall();
+  }
   attempt.link->Post(WM_QM_RESULT, result, 0);
 }
 
@@ -185,9 +194,29 @@ void CQuickmendRun::TearDown() {
   m_sockets = false;
 }
 
+bool CQuickmendRun::RequestClose() {
+  CSALocker hold(&m_installLock);
+  if (m_installing) return false;
+  m_closing = true;
+  return true;
+}
+
+bool CQuickmendRun::BeginInstall() {
+  CSALocker hold(&m_installLock);
+  if (m_closing) return false;
+  m_installing = true;
+  return true;
+}
+
+void CQuickmendRun::EndInstall() {
+  CSALocker hold(&m_installLock);
+  m_installing = false;
+}
+
 void CQuickmendRun::Finish(int exitCode) {
   // A download thread may sit in a blocking call for many seconds: the
-  // player who closed the window does not wait for it.
+  // player who closed the window does not wait for it. No install runs: a
+  // close waits for it, and every other end follows one.
   if (m_threads.load() != 0) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
   TearDown();
 }

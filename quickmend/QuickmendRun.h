@@ -25,6 +25,7 @@ enum AttemptResult {
   ATTEMPT_DOWNLOAD_FAILED,
   ATTEMPT_UNPACK_FAILED,
   ATTEMPT_VERSION_FAILED,
+  ATTEMPT_OUTDATED,  // shown as a package that cannot be unpacked
 };
 
 // The dialog as the threads see it: a window to post to until the dialog
@@ -69,6 +70,9 @@ class CQuickmendRun {
   // unless a thread still runs; then the process ends at once with exitCode,
   // so nothing is torn down under it.
   void Finish(int exitCode);
+  // The install is a section a close cannot cut (between the program and its
+  // version record): false while it runs. Once granted, no install starts.
+  bool RequestClose();
 
   // Thread bodies (public for the thread entry points).
   void RunDownload(DownloadAttempt& attempt);
@@ -81,10 +85,15 @@ class CQuickmendRun {
   void SwitchType();
   bool Fetch(const CString& packageUrl);
   void TearDown();
+  bool BeginInstall();
+  void EndInstall();
 
   std::unique_ptr<IDownLoad> m_down;
   int m_type = 0;  // 0 WinINet, 1 plain-socket GET
   bool m_switched = false;  // the run's first failure has switched the type
   bool m_sockets = false;
   std::atomic<int> m_threads{0};
+  CSemiAutoIntLock m_installLock;
+  bool m_installing = false;
+  bool m_closing = false;
 };

@@ -79,3 +79,18 @@ bool DownLoadReplaceFile(const char* from, const char* target) {
   SetFileAttributesA(from, FILE_ATTRIBUTE_NORMAL);
   return MoveFileA(from, target) != FALSE;
 }
+
+CString DownLoadPartFile(const char* target) {
+  CString part;
+  part.Format("%s_%d", target, 0);  // the one part a download is cut into
+  return part;
+}
+
+CString DownLoadTempFile(const char* target) { return CString(target) + ".temp"; }
+
+void RemovePartialDownloads(const std::string& target) {
+  for (const CString& side : {DownLoadPartFile(target.c_str()), DownLoadTempFile(target.c_str())}) {
+    SetFileAttributesA(side, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(side);
+  }
+}

@@ -3,6 +3,7 @@
 // the write hook.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "afx/AfxFile.h"
 
@@ -37,3 +38,11 @@ class CDownLoadFile {
 int64_t DownLoadFileLength(const char* path);
 // Clears the attributes, removes `target` when it exists, renames `from`.
 bool DownLoadReplaceFile(const char* from, const char* target);
+
+// The side files a downloader resumes from: the plain GET's part file and the
+// HTTP client's temporary file.
+CString DownLoadPartFile(const char* target);
+CString DownLoadTempFile(const char* target);
+// Removes both, so that a target is never spliced from two servers or two
+// versions of a file.
+void RemovePartialDownloads(const std::string& target);

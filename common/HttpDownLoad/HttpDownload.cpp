@@ -132,6 +132,7 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   m_bRangeRestarted = false;
   m_nSpeedLimit = speedLimit;
   m_speed.Restart();
+  if (!HttpText::AddressBytesOk(url)) return DOWNLOAD_RESULT_FAILED;
   m_strAddress = url ? url : "";
   m_strAddress.MakeLower();
   m_strAddress.Replace("\\", "/");
@@ -145,7 +146,7 @@ int CHttpDownload::Download(const char* url, const char* localFile, void*, uint3
   m_strTarget = localFile ? localFile : "";
   m_strTarget.Trim();
   if (m_strTarget.IsEmpty()) return Fail(__LINE__);
-  m_strTemp = m_strTarget + ".temp";
+  m_strTemp = DownLoadTempFile(m_strTarget);
   m_nDone = m_nTotal = m_nExpected = m_nWritten = 0;
   m_nCallerStart = start;
   m_nCallerEnd = end;

@@ -43,6 +43,7 @@ int CHttpGet::Download(const char* url, const char* localFile, void*, uint32_t s
     ENGINE_ASSERT(false && "文件名为空");
     return DOWNLOAD_RESULT_FAILED;
   }
+  if (!HttpText::AddressBytesOk(url)) return DOWNLOAD_RESULT_FAILED;
   // The failure count and the last status carry over from earlier calls, so
   // a server that kept failing is asked less often.
   m_nError = 0;
@@ -91,8 +92,7 @@ void CHttpGet::Fail(int error) {
 
 bool CHttpGet::Attempt(uint32_t start, uint32_t end, int parts) {
   if (parts >= 2 && !ProbeLength(start, end)) return false;
-  CString partFile;
-  partFile.Format("%s_%d", m_strTarget.GetString(), 0);
+  CString partFile = DownLoadPartFile(m_strTarget);
   bool ok = RunPart(partFile);
   if (ok && !DownLoadReplaceFile(partFile, m_strTarget)) {
     Fail(7);

@@ -64,7 +64,25 @@ std::string Lower(const std::string& s) {
   return c.Str();
 }
 
+int FindControlByte(const char* text) {
+  for (int i = 0; text != nullptr && text[i] != '\0'; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) return i;
+  }
+  return -1;
+}
+
+bool AddressBytesOk(const char* address) {
+  int at = FindControlByte(address);
+  if (at < 0) return true;
+  EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "下载地址含控制字符:第%d字节0x%02X", at,
+                                     static_cast<unsigned char>(address[at]));
+  return false;
+}
+
 bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t& port) {
+  // Redirect targets pass here too.
+  if (FindControlByte(address) >= 0) return false;
   CString a(address);
   a.Trim();
   a.Replace(" ", "%20");

@@ -8,9 +8,17 @@
 
 namespace HttpText {
 
-// "http://host[:port]/path": trims, turns spaces into "%20", requires the
-// scheme (any case) and a "/" after the host; the port must be 1..65535.
-// The outputs are written only on success.
+// Offset of the first byte below 0x20 or of 0x7F, -1 when there is none:
+// such a byte in an address would cut the request line and add lines of its
+// own to the request.
+int FindControlByte(const char* text);
+// False, reported, when the address holds such a byte; every downloader asks
+// before it sends anything.
+bool AddressBytesOk(const char* address);
+
+// "http://host[:port]/path": refuses control bytes, trims, turns spaces into
+// "%20", requires the scheme (any case) and a "/" after the host; the port
+// must be 1..65535. The outputs are written only on success.
 bool SplitAddress(const CString& address, CString& host, CString& path, uint16_t& port);
 
 // The address a Location value leads to: absolute "http://" values replace

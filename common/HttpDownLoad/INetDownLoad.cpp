@@ -127,6 +127,8 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
     ENGINE_ASSERT(false && "文件名为空");
     return DOWNLOAD_RESULT_FAILED;
   }
+  // Checked before the target is touched; WinINet would send such bytes as they are.
+  if (!HttpText::AddressBytesOk(url)) return DOWNLOAD_RESULT_FAILED;
   uint32_t tries = 0;
   m_speed.Restart();  // bytes of an earlier call are no part of this one's limit
   CDownLoadFile file;

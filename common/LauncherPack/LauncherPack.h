@@ -28,6 +28,7 @@ enum LauncherPackResult {
   LAUNCHERPACK_DECODE_FAILED,   // corrupt stream, or not exactly the declared size
   LAUNCHERPACK_WRITE_FAILED,    // the side file could not be written and closed
   LAUNCHERPACK_REPLACE_FAILED,  // the old program could not be replaced
+  LAUNCHERPACK_REFUSED,         // the caller refused the package's version
 };
 
 struct LauncherPackHeader {
@@ -49,11 +50,17 @@ std::string LauncherPackVersionText(float version);
 LauncherPackResult DecodeLauncherPack(const uint8_t* package, size_t size, const LauncherPackHeader& header,
                                       std::unique_ptr<uint8_t[]>* program);
 
+// Decides from the version text, before anything is written, whether the
+// package may replace the program.
+typedef bool (*LauncherPackAccept)(const std::string& version, void* context);
+
 // Unpacks the package file at source over the program at dest: the program
 // is written beside dest ("_new" before the extension), checked, then moved
 // over it; on any failure dest is untouched and the side file removed. The
-// version text is set as soon as the header has been read.
-LauncherPackResult UnpackLauncherPack(const char* source, const char* dest, std::string* version);
+// version text is set as soon as the header has been read. An accept
+// function that returns false refuses the package (LAUNCHERPACK_REFUSED).
+LauncherPackResult UnpackLauncherPack(const char* source, const char* dest, std::string* version,
+                                      LauncherPackAccept accept = nullptr, void* context = nullptr);
 bool UnpackSingleFilePack(const char* source, const char* dest, std::string* version);
 
 // The side file a program is written to before it replaces dest.

@@ -105,7 +105,8 @@ std::string LauncherPackSidePath(const std::string& dest) {
   return dest.substr(0, dot) + "_new" + dest.substr(dot);
 }
 
-LauncherPackResult UnpackLauncherPack(const char* source, const char* dest, std::string* version) {
+LauncherPackResult UnpackLauncherPack(const char* source, const char* dest, std::string* version,
+                                      LauncherPackAccept accept, void* context) {
   setlocale(LC_ALL, "Chinese-simplified");
   if (source == nullptr || dest == nullptr) return LAUNCHERPACK_OPEN_FAILED;
   std::unique_ptr<uint8_t[]> package;
@@ -117,6 +118,11 @@ LauncherPackResult UnpackLauncherPack(const char* source, const char* dest, std:
   if (rc == LAUNCHERPACK_BAD_LENGTH) return rc;
   if (version != nullptr && std::isfinite(header.version)) *version = LauncherPackVersionText(header.version);
   if (rc != LAUNCHERPACK_OK) return rc;
+  if (accept != nullptr && !accept(LauncherPackVersionText(header.version), context)) {
+    EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "版本号错误:%s",
+                                       LauncherPackVersionText(header.version).c_str());
+    return LAUNCHERPACK_REFUSED;
+  }
 
   std::unique_ptr<uint8_t[]> program;
   rc = DecodeLauncherPack(package.get(), size, header, &program);

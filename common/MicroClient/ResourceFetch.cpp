@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/EngineFun/Helper.h"
+#include "common/HttpDownLoad/DownLoadFile.h"
 #include "common/HttpDownLoad/IDownLoad.h"
 
 namespace {
@@ -12,8 +13,8 @@ const int kNameAttempts = 100;
 }  // namespace
 
 void RemoveTempFile(const std::string& path) {
-  // With the downloaders' side files: "%s_%d" (part 0) and ".temp".
-  for (const std::string& name : {path, path + "_0", path + ".temp"}) DeleteFileA(name.c_str());
+  DeleteFileA(path.c_str());
+  RemovePartialDownloads(path);
 }
 
 int ResourcePartCount(int size) { return size <= kResourcePartSize ? 1 : size / kResourcePartSize + 1; }

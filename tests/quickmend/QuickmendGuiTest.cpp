@@ -127,17 +127,32 @@ TEST(QuickmendGui, InstallsTheLowerCasedPackageAndRestartsTheLauncher) {
 }
 
 TEST(QuickmendGui, AFailedDownloadWithWinINetInstallsWithThePlainGet) {
+  // The plain GET resumes its part file; one left by a run for another
+  // version must not become the head of this package.
   const std::string package = Served("www/launcher/1.25.pak");
+  const size_t stale = 100;
   Server server([&](const std::string& request, int) {
-    return FromWinINet(request) ? NotFound() : Script{Send(Ok(package))};
+    if (FromWinINet(request)) return NotFound();
+    if (request.find("Range: bytes=" + std::to_string(stale) + "-") == std::string::npos)
+      return Script{Send(Ok(package))};
+    return Script{Send(Reply("206 Partial Content",
+                             "Content-Length: " + std::to_string(package.size() - stale) + "\r\nContent-Range: bytes " +
+                                 std::to_string(stale) + "-" + std::to_string(package.size() - 1) + "/" +
+                                 std::to_string(package.size()) + "\r\n",
+                             package.substr(stale)))};
   });
   std::string dir = Folder("fallback");
+  testsupport::WriteFileBytes(dir + "\\launcher.pak_0", std::string(stale, 'o'));
   Quickmend run;
   ASSERT_TRUE(run.Launch(dir, server.Url("/launcher/1.25")));
   EXPECT_EQ(run.ExitCode(), kEnded);
   EXPECT_TRUE(InstalledAndStarted(dir));
-  ASSERT_GE(server.RequestCount(), 2);
-  EXPECT_TRUE(FromWinINet(server.Requests().front()));
+  std::vector<std::string> requests = server.Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_TRUE(FromWinINet(requests.front()));
+  for (const std::string& request : requests)
+    EXPECT_TRUE(FromWinINet(request) || request.find("Range: bytes=0-\r\n") != std::string::npos) << request;
+  EXPECT_FALSE(FileExists(dir + "\\launcher.pak_0"));
 }
 
 TEST(QuickmendGui, FiveRetriesWithTheSwitchedDownloaderThenTheSixthPressEnds) {
@@ -196,6 +211,9 @@ TEST(QuickmendGui, FailureTexts) {
   } cases[] = {
       {"damaged", "/launcher/damaged", "full", "解压zarn_launcher.exe失败", false},
       {"unrecorded", "/launcher/1.25", "no_update", "写入版本号失败", true},
+      // Installed, it would leave the launcher older than the chain asks and
+      // bring it back here at every start.
+      {"outdated", "/launcher/1.3", "full", "解压zarn_launcher.exe失败", false},
   };
   for (const auto& c : cases) {
     std::string dir = Folder(c.name, c.cfg);
@@ -208,6 +226,10 @@ TEST(QuickmendGui, FailureTexts) {
     })) << c.name;
     std::string launcher = ReadFileBytes(dir + "\\zarn_launcher.exe");
     EXPECT_EQ(launcher, c.installed ? ReadFileBytes(WindowsPath(FAKE_LAUNCHER_EXE)) : kOld) << c.name;
+    if (!c.installed)  // the recorded version stays
+      EXPECT_EQ(ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml"),
+                ReadFileBytes(FixturePath(std::string("quickmend/updatecfg/") + c.cfg + ".xml")))
+          << c.name;
     EXPECT_EQ(FileExists(dir + "\\launcher.pak"), !c.installed) << c.name;  // kept when unpacking failed
     PostMessageA(run.dialog, WM_CLOSE, 0, 0);
     EXPECT_EQ(run.ExitCode(), 0u) << c.name;
@@ -247,4 +269,27 @@ TEST(QuickmendGui, WaitsWithTheCpuIdleAndCancelEndsMidDownload) {
   // Well before the server's stall ends.
   EXPECT_LT(GetTickCount() - closed, 40000u) << "ms from the close to the end";
   EXPECT_EQ(ReadFileBytes(dir + "\\zarn_launcher.exe"), kOld);
+}
+
+TEST(QuickmendGui, AClosedWindowWaitsForTheInstall) {
+  // This build holds the install at the first write of the new program while
+  // install.hold exists in its folder.
+  std::string dir = Folder("close_installing");
+  const std::string hold = dir + "\\install.hold";
+  testsupport::WriteFileBytes(hold, "");
+  Quickmend run;
+  ASSERT_TRUE(run.process.Start(WindowsPath(QUICKMEND_SLOW_INSTALL_EXE), NginxUrl("/launcher/1.25"), dir, 240000));
+  run.dialog = windriver::WaitForWindow(run.process.Id(), "#32770", "Quickmend", kWait);
+  ASSERT_NE(run.dialog, nullptr);
+  ASSERT_TRUE(testsupport::WaitFor("the install writing the new program",
+                                   [&] { return FileExists(dir + "\\zarn_launcher_new.exe"); }));
+  // Sent, so that it has been handled when the install goes on.
+  DWORD_PTR answer = 0;
+  ASSERT_NE(SendMessageTimeoutA(run.dialog, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kWait, &answer), 0);
+  DeleteFileA(hold.c_str());
+  EXPECT_EQ(run.ExitCode(), kEnded);
+  // The program and its version record, both new.
+  EXPECT_TRUE(InstalledAndStarted(dir));
+  std::string cfg = ReadFileBytes(dir + "\\LauncherCfg\\UpdateCfg.xml");
+  EXPECT_NE(cfg.find("<PatchVer>1.250</PatchVer>"), std::string::npos) << cfg;
 }

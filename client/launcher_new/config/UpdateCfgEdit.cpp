@@ -1,5 +1,7 @@
 #include "UpdateCfgEdit.h"
 
+#include <cstdlib>
+
 #include "tinyxml.h"
 
 namespace LauncherCfg {
@@ -37,6 +39,10 @@ bool SetUpdateCfgPatchVer(TiXmlDocument* doc, const char* version) {
   while (TiXmlNode* old = update->FirstChild("PatchVer")) update->RemoveChild(old);
   AppendTextChild(update, "PatchVer", version);
   return true;
+}
+
+bool VersionNewer(const std::string& a, const std::string& b) {
+  return static_cast<float>(atof(a.c_str())) > static_cast<float>(atof(b.c_str()));
 }
 
 }  // namespace LauncherCfg

@@ -1,6 +1,7 @@
 // Edits of LauncherCfg/UpdateCfg.xml that need no pack store, so the
 // emergency updater records the launcher's version with the same code.
 #pragma once
+#include <string>
 
 class TiXmlDocument;
 
@@ -13,5 +14,9 @@ bool SetUpdateCfgVersion(TiXmlDocument* doc, const char* clientVersion, const ch
 // Leaves exactly one PatchVer under Update, holding version, appended last;
 // false without Update.
 bool SetUpdateCfgPatchVer(TiXmlDocument* doc, const char* version);
+
+// Both texts through atof and single precision, as the chain compares them;
+// the updater refuses a launcher the launcher itself would find older.
+bool VersionNewer(const std::string& a, const std::string& b);
 
 }  // namespace LauncherCfg

@@ -69,11 +69,6 @@ std::string LowerAsciiUrl(const std::string& url) {
 
 bool IsFtpUrl(const std::string& url) { return url.compare(0, 6, "ftp://") == 0; }
 
-void RemovePartialDownloads(const std::string& localPath) {
-  DeleteFileWritable(localPath + "_0");
-  DeleteFileWritable(localPath + ".temp");
-}
-
 bool FetchOnce(IDownLoad* down, const std::string& url, const std::string& localPath, int force) {
   int r = down->Download(url.c_str(), localPath.c_str(), nullptr, 0, 0, force, 0, 1, 1);
   return r == DOWNLOAD_RESULT_OK || r == DOWNLOAD_RESULT_UPTODATE;

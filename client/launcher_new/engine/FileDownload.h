@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/HttpDownLoad/DownLoadFile.h"  // RemovePartialDownloads
+
 class UpdateContext;
 class IDownLoad;
 
@@ -30,9 +32,6 @@ struct DownloadRecord {
 // ASCII letters lowered; the trail bytes of double-byte characters stay.
 std::string LowerAsciiUrl(const std::string& url);
 bool IsFtpUrl(const std::string& url);
-// Removes the side files a downloader resumes from ("_0" part, ".temp"),
-// so that a file is never spliced from two servers or two versions.
-void RemovePartialDownloads(const std::string& localPath);
 
 // maxRetries 3 means four attempts; false sets the stage DownloadFailed. An
 // address it cannot fetch ("ftp://") or a path outside the client folder

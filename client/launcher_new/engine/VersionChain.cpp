@@ -74,10 +74,6 @@ bool StepComesBack(const std::vector<VersionStep>& steps, const VersionStep& ste
   return false;
 }
 
-bool VersionNewer(const std::string& a, const std::string& b) {
-  return static_cast<float>(atof(a.c_str())) > static_cast<float>(atof(b.c_str()));
-}
-
 ReconcileResult AlignLocalVersions(const std::vector<VersionStep>& steps, std::string* version,
                                    std::string* clientVersion) {
   if (steps.empty() || version->empty() || clientVersion->empty()) return ReconcileResult::EmptyChain;

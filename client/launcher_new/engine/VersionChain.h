@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ServerList.h"
+#include "UpdateCfgEdit.h"
 
 class UpdateContext;
 
@@ -23,8 +24,7 @@ const VersionStep* FindStepFrom(const std::vector<VersionStep>& steps, const std
 // what this one left.
 bool StepComesBack(const std::vector<VersionStep>& steps, const VersionStep& step, const std::string& newest,
                    std::vector<std::string> left);
-// Both texts through atof and single precision, as the chain compares them.
-bool VersionNewer(const std::string& a, const std::string& b);
+using LauncherCfg::VersionNewer;
 
 // Where the local Version and ClientVersion stand in the chain; the earlier
 // of the two wins. Pure: the caller shows the box and saves.
