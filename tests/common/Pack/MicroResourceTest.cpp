@@ -104,13 +104,15 @@ TEST(MicroResource, SavesAndCompactionsNeverWriteServerOffsets) {
     CFilePackIndexMgr m;
     ASSERT_TRUE(OpenMicroPack(m, "lat/003", 3));
     for (int i = 0; i < 2; ++i)
-      ASSERT_TRUE(m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/lat" + std::to_string(i)).c_str()));
+      ASSERT_TRUE(
+          m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/lat" + std::to_string(i)).c_str()));
   }
   ASSERT_TRUE(FilePack::MergeResourceFiles(nullptr, "lat/003.pkg", "lat/003/", "lat/003.pkg1", true, false));
   CFilePackIndexMgr m;
   ASSERT_TRUE(OpenMicroPack(m, "lat/003", 3));
   for (int i = 2; i < 5; ++i) {
-    ASSERT_TRUE(m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/lat" + std::to_string(i)).c_str()));
+    ASSERT_TRUE(
+        m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/lat" + std::to_string(i)).c_str()));
     ASSERT_TRUE(m.HasFile(res[i].key.c_str()));  // published into the lite index
   }
   const std::string data = ReadFileBytes("lat/003.pkg");

@@ -175,7 +175,8 @@ TEST(MergeResourceFiles, RecordsNamingFilesOutsideTheDownloadFolderAreDropped) {
     testsupport::ReportCapture reports;
     ASSERT_TRUE(FilePack::MergeResourceFiles(nullptr, "005.pkg", "005/", "005.pkg1", true, false));
     size_t dropped = 0;
-    for (const std::string& line : reports.Lines()) dropped += line.find("资源记录的文件不在下载目录内") != std::string::npos;
+    for (const std::string& line : reports.Lines())
+      dropped += line.find("资源记录的文件不在下载目录内") != std::string::npos;
     EXPECT_EQ(5u, dropped);
     for (size_t i = 0; i < 5; ++i) EXPECT_EQ(files[named[i]], ReadFileBytes(named[i])) << named[i];
     EXPECT_FALSE(FileExists(named[5]));  // merged, then deleted
