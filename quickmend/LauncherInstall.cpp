@@ -9,6 +9,7 @@
 #include "XmlSave.h"
 #include "common/EngineFun/Helper.h"
 #include "common/LauncherPack/LauncherPack.h"
+#include "common/Pack/XmlParse.h"
 #include "common/ScopedHandle.h"
 #include "tinyxml.h"
 
@@ -55,7 +56,7 @@ bool WritePatchVersion(const char* version) {
   const char* path = LauncherCfg::kUpdateCfgPath;
   LauncherCfg::MakeWritable(path);
   TiXmlDocument doc;
-  if (!doc.LoadFile(path) || !LauncherCfg::SetUpdateCfgPatchVer(&doc, version)) {
+  if (!LoadXmlFile(doc, path) || !LauncherCfg::SetUpdateCfgPatchVer(&doc, version)) {
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "写入版本号失败:%s", path);
     return false;
   }

@@ -5,6 +5,7 @@
 #include "common/EngineFun/Helper.h"
 #include "common/HttpDownLoad/DownLoadFile.h"
 #include "common/HttpDownLoad/IDownLoad.h"
+#include "common/Pack/PatchPath.h"
 
 namespace {
 
@@ -21,10 +22,10 @@ int ResourcePartCount(int size) { return size <= kResourcePartSize ? 1 : size / 
 
 bool MakeTempFileName(std::string* path) {
   if (path == nullptr) return false;
-  CreateDirectoryA("res", nullptr);  // an existing folder is no error
+  CreateDirectoryA(PackClient::kMicroDownloadFolder, nullptr);  // an existing folder is no error
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     char name[MAX_PATH];
-    EngineFunc::EngineFunc_Sprintf(name, sizeof(name), "%s\\%llu.%s", "res",
+    EngineFunc::EngineFunc_Sprintf(name, sizeof(name), "%s\\%llu.%s", PackClient::kMicroDownloadFolder,
                                    static_cast<unsigned long long>(EngineFunc::EngineFunc_UniqueID()), "res");
     // CREATE_NEW: of two workers asking at once, only one gets a name.
     HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

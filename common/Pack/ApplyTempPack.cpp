@@ -65,8 +65,16 @@ bool ApplyTempPack(const char* p, std::vector<FileEntry>* versionList) {
     return false;
   }
   if (!ReadPackKeysInOrder(index.c_str(), &keys)) return false;
-  for (const std::string& key : keys)
-    if (!IsListName(key) && !CheckClientPath(key.c_str())) return false;
+  for (const std::string& key : keys) {
+    if (IsListName(key)) continue;
+    if (!CheckClientPath(key.c_str())) return false;
+    // Records are the micro client's bookkeeping of its own downloads; one
+    // in a patch could only name a file of another machine, or any file.
+    if (IsResourceRecordName(key)) {
+      EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "补丁不能带资源记录:%s", key.c_str());
+      return false;
+    }
+  }
 
   std::string versionName, deleteName;
   bool written = true;

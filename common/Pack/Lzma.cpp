@@ -1,5 +1,7 @@
 #include "Lzma.h"
 
+#include <cstdint>
+
 #include "LzmaLib.h"
 #include "common/EngineFun/Helper.h"
 
@@ -23,6 +25,11 @@ int Lzma_Uncompress(uint8_t* dest, size_t* destLength, const uint8_t* src, size_
   } catch (...) {
     return 0;
   }
+}
+
+size_t Lzma_MaxUnpackedSize(size_t packedLength) {
+  const size_t kMaxRatio = 8192;  // the ceiling above, with room to spare
+  return packedLength > SIZE_MAX / kMaxRatio ? SIZE_MAX : packedLength * kMaxRatio;
 }
 
 size_t Lzma_CompressBound(size_t srcLength) { return srcLength + srcLength / 3 + 128; }

@@ -27,7 +27,7 @@ uint8_t* DecompressBuffer(const uint8_t* image, int* length) {
   }
   uint32_t unpacked;
   memcpy(&unpacked, image + 5, 4);
-  if (unpacked > kMaxUnpackedImage) {
+  if (unpacked > kMaxUnpackedImage || unpacked > Lzma_MaxUnpackedSize(static_cast<size_t>(*length - kHeader))) {
     ENGINE_REPORT("false&&\"解压缩失败\"");
     return nullptr;
   }

@@ -116,7 +116,8 @@ bool UnpackIndexFileBytes(const uint8_t* file, size_t length, std::string* image
   }
   uint32_t imageLength = 0;
   if (length >= kIndexFileHead) memcpy(&imageLength, file, 4);
-  if (length < kIndexFileHead || imageLength > kMaxIndexImage) {
+  if (length < kIndexFileHead || imageLength > kMaxIndexImage ||
+      imageLength > Lzma_MaxUnpackedSize(length - kIndexFileHead)) {
     ENGINE_REPORT("false&&\"解压失败\"");
     return false;
   }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "Lzma.h"
+
 #pragma pack(push, 1)
 // Where one packed file's bytes lie in the data file.
 struct PackEntry {
@@ -85,6 +87,11 @@ inline uint32_t StoredLength(const PackEntry& entry, bool lzma) { return lzma ? 
 inline bool SameStoredBytes(const PackEntry& a, const PackEntry& b, bool lzma) {
   return a.size == b.size &&
          (!lzma || (a.packedSize == b.packedSize && memcmp(a.props, b.props, sizeof(a.props)) == 0));
+}
+// False for an LZMA entry whose size its packed bytes cannot unpack to: no
+// buffer is sized by such an entry.
+inline bool PlausibleUnpackedSize(const PackEntry& entry, bool lzma) {
+  return !lzma || entry.size <= Lzma_MaxUnpackedSize(entry.packedSize);
 }
 // Decodes an entry's packedSize bytes to exactly its size bytes.
 bool UnpackEntryBytes(const PackEntry& entry, const uint8_t* packed, uint8_t* out);

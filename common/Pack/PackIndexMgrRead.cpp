@@ -21,6 +21,13 @@ bool SaneEntry(const PackEntry* entry) {
   return false;
 }
 
+// Nothing is unpacked into, or allocated for, a size the stream cannot make.
+bool PlausibleEntry(const PackEntry& entry, bool lzma) {
+  if (PlausibleUnpackedSize(entry, lzma)) return true;
+  ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
+  return false;
+}
+
 std::unique_ptr<uint8_t[]> AllocateBytes(size_t count) {
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[count + 1]);
   if (bytes == nullptr) ENGINE_REPORT("false&&\"内存不足\"");
@@ -118,7 +125,7 @@ std::vector<PackIndexRecord> CFilePackIndexMgr::Records() {
 }
 
 bool CFilePackIndexMgr::UnpackEntryLocked(const PackEntry& entry, uint8_t* buffer) {
-  if (!SaneEntry(&entry)) return false;
+  if (!SaneEntry(&entry) || !PlausibleEntry(entry, true)) return false;
   if (entry.packedSize > m_largestPackedSize) {
     ENGINE_REPORT("false&&\"长度太小，请检查\"");
     return false;
@@ -163,7 +170,7 @@ bool CFilePackIndexMgr::ExtractFile(const char* key, const char* localPath) {
   auto found = m_fullIndex.find(name);
   if (found == m_fullIndex.end()) return false;
   const PackEntry entry = found->second.entry;
-  if (!SaneEntry(&entry) || !StoredRangeInData(entry)) return false;
+  if (!SaneEntry(&entry) || !PlausibleEntry(entry, m_lzma) || !StoredRangeInData(entry)) return false;
 
   std::unique_ptr<uint8_t[]> buffer;
   if (m_lzma) {

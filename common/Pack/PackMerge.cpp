@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "PackWriteHelpers.h"
+#include "PatchPath.h"
 #include "common/CRC32.h"
 #include "common/EngineFun/Helper.h"
 #include "common/FileSearch.h"
@@ -43,13 +44,6 @@ void ReportProcessProgress() {
 
 enum class MergeResult { kNothing, kMerged, kFailed };
 
-// The directory search matches extensions by substring (".pkg" would pass).
-bool IsRecordFileName(const std::string& path) {
-  if (path.size() < 5) return false;
-  std::string tail = path.substr(path.size() - 5);
-  return StrUtil::ToLower(tail) == ".pkg3";
-}
-
 // The downloaded bytes of a record, checked against its length and CRC.
 bool ReadRecordData(const MicroIndexRecord& record, bool lzma, std::string* bytes) {
   const uint32_t expected = StoredLength(record.record.entry, lzma);
@@ -81,18 +75,28 @@ MergeResult MergeFolder(PackProgressCallback progress, const char* dataPath, con
   StrUtil::Format(filter, "*%s", ".pkg3");
   search.Search(folder, filter.c_str(), false);
   std::vector<std::string> found;
+  // The directory search matches extensions by substring (".pkg" would pass).
   for (const std::string& path : search.m_vecFiles)
-    if (IsRecordFileName(path)) found.push_back(path);
+    if (PackClient::IsResourceRecordName(path)) found.push_back(path);
   if (found.empty()) return MergeResult::kNothing;
 
   std::vector<MicroIndexRecord> records;
   std::set<std::string> names;
   for (const std::string& path : found) {
     MicroIndexRecord record = {};
-    if (CFilePackIndexMgr::ReadResourceRecord(path.c_str(), &record) && names.insert(record.record.name).second)
-      records.push_back(record);
+    if (!CFilePackIndexMgr::ReadResourceRecord(path.c_str(), &record)) continue;
+    // A record names the file it is merged from and deleted after: only the
+    // micro client's own downloads qualify, anything else is never opened.
+    if (!PackClient::IsMicroDownloadPath(record.fileName)) {
+      EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "资源记录的文件不在下载目录内:%s", record.fileName);
+      continue;
+    }
+    if (names.insert(record.record.name).second) records.push_back(record);
   }
-  if (records.empty()) return MergeResult::kMerged;
+  if (records.empty()) {
+    for (const std::string& path : found) EngineFunc::EngineFunc_DeleteFile(path.c_str());  // dropped, all of them
+    return MergeResult::kMerged;
+  }
   const int counted = static_cast<int>(records.size());
   if (globalProgress) {
     ProcessMergeProgress().toMerge += counted;

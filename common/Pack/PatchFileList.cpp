@@ -9,6 +9,7 @@
 #include "FilePackIndexMgr.h"
 #include "PackClient.h"
 #include "PatchPath.h"
+#include "XmlParse.h"
 #include "common/EngineFun/Helper.h"
 #include "common/EngineFun/ReportSink.h"
 #include "common/Exception.h"
@@ -151,8 +152,8 @@ std::vector<FileEntry>* ParseFileList(const char* buffer, int length, CString ba
   try {
     if (buffer == nullptr || length < 0) throw Common::CException(0, "数据为空");
     TiXmlDocument doc;
-    doc.Parse(std::string(buffer, static_cast<size_t>(length)).c_str(), nullptr, TIXML_DEFAULT_ENCODING);
-    if (doc.Error()) throw Common::CException(0, "%s", doc.ErrorDesc());
+    if (!ParseXmlText(doc, std::string(buffer, static_cast<size_t>(length)).c_str()))
+      throw Common::CException(0, "%s", doc.ErrorDesc());
     const TiXmlElement* root = doc.FirstChildElement("VersionInfo");
     const TiXmlElement* fileList = root ? root->FirstChildElement("FileList") : nullptr;
     if (fileList == nullptr) throw Common::CException(0, "VersionInfo/FileList");

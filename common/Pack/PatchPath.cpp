@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "PackFormat.h"
 #include "common/EngineFun/Helper.h"
 
 namespace PackClient {
@@ -16,6 +17,20 @@ bool ClimbsUp(const std::string& part) {
   size_t dots = 0;
   for (char c : part) dots += c == '.';
   return dots >= 2;
+}
+
+// Windows opens a device for these base names whatever the folder or
+// extension ("data/nul.txt" writes nowhere, "COM1" opens a port).
+bool NamesDevice(const std::string& part) {
+  std::string base = part.substr(0, part.find('.'));
+  base.erase(base.find_last_not_of(". ") + 1);
+  for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+         base[3] <= '9';
 }
 
 // Calls visit for every component; stops at the first false.
@@ -42,7 +57,18 @@ void ReportRejected(const char* name) {
 bool IsSafeClientPath(const char* name) {
   if (name == nullptr || *name == '\0' || IsSeparator(*name)) return false;
   if (strchr(name, ':') != nullptr) return false;
-  return EachComponent(name, [](const std::string& part) { return !ClimbsUp(part); });
+  return EachComponent(name, [](const std::string& part) { return !ClimbsUp(part) && !NamesDevice(part); });
+}
+
+bool IsMicroDownloadPath(const char* name) {
+  if (!IsSafeClientPath(name)) return false;
+  const std::string key = FilePack::NormalizeKey(name), folder = std::string(kMicroDownloadFolder) + "/";
+  return key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
+         key.find('/', folder.size()) == std::string::npos;
+}
+
+bool IsResourceRecordName(const std::string& name) {
+  return name.size() >= 5 && FilePack::NormalizeKey(name.c_str() + name.size() - 5) == ".pkg3";
 }
 
 bool IsSafeClientFolder(const char* name) {

@@ -1,12 +1,10 @@
 #include "XmlLoad.h"
 
-#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "FilePackIndexMgr.h"
-#include "tinyxml.h"
 
 namespace {
 
@@ -27,26 +25,17 @@ bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePac
     doc.SetError(TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
     return false;
   }
+  if (!FilePack::PlausibleUnpackedSize(copy, manager->IsLzma())) {
+    SetOpenError(doc);  // as the read would fail, but before the buffer
+    return false;
+  }
   std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(copy.size) + 1]());
   if (bytes == nullptr ||
       !FilePack::ReadFileFromGlobalPack(manager, reinterpret_cast<uint8_t*>(bytes.get()), &copy, key)) {
     SetOpenError(doc);
     return false;
   }
-  // Line ends become LF in place: the text only ever shrinks.
-  char* text = bytes.get();
-  uint32_t length = 0;
-  for (uint32_t i = 0; i < copy.size; ++i) {
-    char c = text[i];
-    if (c == '\r') {
-      if (i + 1 < copy.size && text[i + 1] == '\n') ++i;
-      c = '\n';
-    }
-    text[length++] = c;
-  }
-  text[length] = '\0';
-  doc.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
-  return !doc.Error();
+  return ParseXmlBuffer(doc, bytes.get(), copy.size);
 }
 
 bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName) {
@@ -60,12 +49,5 @@ bool LoadXmlDocument(TiXmlDocument& doc, const char* fileName) {
     if (FilePack::FindFileInGlobalPack(fileName, &entry)) return LoadXmlDocumentFromPack(doc, &entry, global, fileName);
   }
   doc.SetValue(fileName);
-  FILE* file = fopen(fileName, "rb");
-  if (file != nullptr) {
-    bool ok = doc.LoadFile(file);
-    fclose(file);
-    return ok;
-  }
-  SetOpenError(doc);
-  return false;
+  return LoadXmlFile(doc, fileName);
 }

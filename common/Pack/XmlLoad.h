@@ -2,7 +2,8 @@
 // the plain file only when the pack does not serve the name.
 #pragma once
 
-class TiXmlDocument;
+#include "XmlParse.h"
+
 struct PackEntry;
 namespace FilePack {
 class CFilePackIndexMgr;

@@ -8,6 +8,7 @@
 #include "common/EngineFun/Helper.h"
 #include "common/Pack/PackClientUnpack.h"
 #include "common/Pack/PatchPath.h"
+#include "common/Pack/XmlParse.h"
 #include "tinyxml.h"
 
 namespace {
@@ -26,8 +27,7 @@ std::string ReadListFile(const char* path) {
 std::vector<std::string> ParseLibraryList(const char* xml) {
   std::vector<std::string> names;
   TiXmlDocument doc;
-  doc.Parse(xml, nullptr, TIXML_ENCODING_LEGACY);
-  if (doc.Error()) return names;
+  if (!ParseXmlText(doc, xml, TIXML_ENCODING_LEGACY)) return names;
   const TiXmlElement* root = doc.FirstChildElement("root");
   const TiXmlElement* row = root != nullptr ? root->FirstChildElement("file") : nullptr;
   for (; row != nullptr; row = row->NextSiblingElement()) {

@@ -14,6 +14,7 @@
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 #include "common/Pack/PatchFolders.h"
+#include "common/Pack/PatchPath.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ bool MergeFetchedResources(UpdateContext& run) {
   run.Window().EnableButton(LauncherButton::Exit, false);
   const bool reopened = PackClient::EnsurePacksReady(true, &SetMergeProgress);
   run.Window().EnableButton(LauncherButton::Exit, true);
-  PackClient::DeleteFolderTree("res", true);
+  PackClient::DeleteFolderTree(PackClient::kMicroDownloadFolder, true);
   return reopened;
 }
 

@@ -15,6 +15,7 @@
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 #include "common/Pack/PatchPath.h"
+#include "common/Pack/XmlParse.h"
 #include "tinyxml.h"
 
 namespace {
@@ -82,8 +83,7 @@ void AddMissingListed(int slot, const std::vector<MicroResource>& listed, bool m
 bool ParseDownloadList(const char* xml, MicroResourceMap* listed) {
   listed->clear();
   TiXmlDocument doc;
-  doc.Parse(xml, nullptr, TIXML_ENCODING_LEGACY);
-  if (doc.Error()) return false;
+  if (!ParseXmlText(doc, xml, TIXML_ENCODING_LEGACY)) return false;
   const TiXmlElement* root = doc.FirstChildElement("FileList");
   if (root == nullptr) return true;
   for (const TiXmlElement* pack = root->FirstChildElement("Pack"); pack != nullptr;

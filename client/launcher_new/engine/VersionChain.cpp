@@ -14,6 +14,7 @@
 #include "common/MD5Checksum.h"
 #include "common/Pack/PackClient.h"
 #include "common/Pack/PatchFolders.h"
+#include "common/Pack/PatchPath.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ void ContinueUpdate(UpdateContext& run) {
     PackClient::EnsurePacksReady(false, &SetMergeProgress);
   } else {
     PackClient::EnsurePacksReady(true, &SetMergeProgress);
-    PackClient::DeleteFolderTree("res", true);
+    PackClient::DeleteFolderTree(PackClient::kMicroDownloadFolder, true);
   }
   run.Window().EnableButton(LauncherButton::Exit, true);
   if (!RunClientFileCheck(run)) {

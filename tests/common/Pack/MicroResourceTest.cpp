@@ -98,18 +98,21 @@ TEST(MicroResource, RefusedDownloadsAreDeletedAndNeverPending) {
 TEST(MicroResource, SavesAndCompactionsNeverWriteServerOffsets) {
   testsupport::RemoveTree("lat");
   CreateDirectoryA("lat", nullptr);
+  CreateDirectoryA("res", nullptr);
   auto res = Micro9(3);
   {
     CFilePackIndexMgr m;
     ASSERT_TRUE(OpenMicroPack(m, "lat/003", 3));
     for (int i = 0; i < 2; ++i)
-      ASSERT_TRUE(m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "lat/" + std::to_string(i)).c_str()));
+      ASSERT_TRUE(
+          m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/lat" + std::to_string(i)).c_str()));
   }
   ASSERT_TRUE(FilePack::MergeResourceFiles(nullptr, "lat/003.pkg", "lat/003/", "lat/003.pkg1", true, false));
   CFilePackIndexMgr m;
   ASSERT_TRUE(OpenMicroPack(m, "lat/003", 3));
   for (int i = 2; i < 5; ++i) {
-    ASSERT_TRUE(m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "lat/" + std::to_string(i)).c_str()));
+    ASSERT_TRUE(
+        m.AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/lat" + std::to_string(i)).c_str()));
     ASSERT_TRUE(m.HasFile(res[i].key.c_str()));  // published into the lite index
   }
   const std::string data = ReadFileBytes("lat/003.pkg");
@@ -207,6 +210,7 @@ TEST(MicroResource, SixteenThreadsThenTheNineWorkerMerge) {
 // for, pending or merged, through downloads, merges and reopens.
 TEST(MicroResource, ReceivedAndMergedResourcesNeverShareAnOffset) {
   packtest::ScopedClientDir dir("clash");
+  CreateDirectoryA("res", nullptr);
   std::vector<Resource> res;  // e0..e3 of one stored length, odd of another
   for (auto& row : packtest::Manifest("microclash.txt"))
     res.push_back({4, row[0], Fx(row[1]), ReadFileBytes(Fx(row[2]))});
@@ -216,7 +220,7 @@ TEST(MicroResource, ReceivedAndMergedResourcesNeverShareAnOffset) {
     return global->OpenPack("004.pkg1", "004.pkg", true) && global->OpenMicroIndex(Fx("microclash/004.pkg2").c_str());
   };
   auto receive = [&](int i) {
-    return global->AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, std::to_string(i)).c_str());
+    return global->AddDownloadedResource(res[i].key.c_str(), Copy(res[i].served, "res/" + std::to_string(i)).c_str());
   };
   auto mergeAndOpen = [&]() {
     global->Close(true);

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "PackWriteTestUtil.h"
+#include "ClientDirUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/ScopedHandle.h"
 
@@ -28,17 +31,19 @@ HANDLE Hold(const std::string& path) {
 }
 
 // Parks the first count resources of kit micro pack 5 as .pkg3 records of
-// "<dir>/005" and returns their plain bytes by key.
+// "<dir>/005", downloaded as "res/<dir>_dl<n>.res", and returns their plain
+// bytes by key.
 std::map<std::string, std::string> Park(const std::string& dir, int count) {
   std::map<std::string, std::string> plain;
   CFilePackIndexMgr m;
   m.SetMicroMode(true);
   EXPECT_TRUE(m.OpenPack((dir + "/005.pkg1").c_str(), (dir + "/005.pkg").c_str(), true));
   EXPECT_TRUE(m.OpenMicroIndex(Fx("micro9/005.pkg2").c_str()));
+  CreateDirectoryA("res", nullptr);
   int n = 0;
   for (auto& row : packtest::Manifest("micro9.txt")) {
     if (row[0] != "5" || n == count) continue;
-    std::string local = dir + "/dl" + std::to_string(n++) + ".res";
+    std::string local = "res/" + dir + "_dl" + std::to_string(n++) + ".res";
     EXPECT_TRUE(CopyFileA(Fx(row[2]).c_str(), local.c_str(), FALSE));
     EXPECT_TRUE(m.AddDownloadedResource(row[1].c_str(), local.c_str()));
     plain[row[1]] = ReadFileBytes(Fx(row[3]));
@@ -76,7 +81,8 @@ TEST(MergeResourceFiles, OnlyRecordFilesCountAndDuplicatesMergeOnce) {
   auto left = packtest::FilesIn("mrf/005");
   std::sort(left.begin(), left.end());
   EXPECT_EQ((std::vector<std::string>{"keep.pkg", "pkg3"}), left);
-  EXPECT_EQ(2u, packtest::FilesIn("mrf").size());  // 005.pkg, 005.pkg1: downloads deleted
+  EXPECT_EQ(2u, packtest::FilesIn("mrf").size());  // 005.pkg, 005.pkg1
+  EXPECT_FALSE(FileExists("res/mrf_dl0.res"));     // downloads deleted
 
   EXPECT_FALSE(Merge("mrf"));  // nothing left to merge
   EXPECT_TRUE(FileExists("mrf/005/keep.pkg"));
@@ -103,14 +109,14 @@ TEST(MergeResourceFiles, AFailedMergeKeepsRecordsAndData) {
     EXPECT_EQ(index, ReadFileBytes("mrf2/005.pkg1"));
     EXPECT_EQ(data, ReadFileBytes("mrf2/005.pkg"));  // cut back to its old length
     EXPECT_EQ(4u, packtest::FilesIn("mrf2/005").size());
-    EXPECT_EQ(6u, packtest::FilesIn("mrf2").size());  // 005.pkg, 005.pkg1, four downloads
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(FileExists("res/mrf2_dl" + std::to_string(i) + ".res")) << i;
   }
   // A record whose downloaded bytes changed since is dropped, its file kept.
-  std::string tampered = ReadFileBytes("mrf2/dl0.res");
+  std::string tampered = ReadFileBytes("res/mrf2_dl0.res");
   tampered[0] ^= 1;
-  ASSERT_TRUE(testsupport::WriteFileBytes("mrf2/dl0.res", tampered));
+  ASSERT_TRUE(testsupport::WriteFileBytes("res/mrf2_dl0.res", tampered));
   ASSERT_TRUE(Merge("mrf2"));
-  EXPECT_TRUE(FileExists("mrf2/dl0.res"));
+  EXPECT_TRUE(FileExists("res/mrf2_dl0.res"));
   EXPECT_EQ(0u, packtest::FilesIn("mrf2/005").size());
   ASSERT_EQ(1u, plain.erase("data/p5/r0.bin"));  // dl0 holds the kit's first resource
   EXPECT_TRUE(PackHolds("mrf2/005", plain));
@@ -135,6 +141,53 @@ TEST(MergeResourceFiles, RecordsStillHeldByTheirRenameAreMerged) {
   }
   EXPECT_TRUE(merged);
   EXPECT_TRUE(PackHolds("mrf3/005", plain));
+}
+
+// A merge reads the file a record names, appends it and deletes it: only the
+// micro client's own downloads qualify. A record naming any other file, one
+// beside the client above all, is dropped without reading or deleting it.
+TEST(MergeResourceFiles, RecordsNamingFilesOutsideTheDownloadFolderAreDropped) {
+  std::vector<std::vector<std::string>> rows;
+  for (auto& row : packtest::Manifest("micro9.txt"))
+    if (row[0] == "5") rows.push_back(row);
+  ASSERT_GE(rows.size(), 6u);
+  std::vector<std::string> beside;
+  {
+    packtest::ScopedClientDir client("mrf4");
+    beside = {client.Parent() + "\\mrf4_beside0.res", client.Parent() + "\\mrf4_beside1.res",
+              client.Parent() + "\\mrf4_beside4.res"};
+    // Each file holds its resource's bytes, so the size and CRC match.
+    const std::string named[] = {"../mrf4_beside0.res", beside[1], "other/v2.res", "res/sub/v3.res",
+                                 "res/../../mrf4_beside4.res", "res\\5.res"};
+    for (const char* folder : {"other", "res", "res/sub"}) CreateDirectoryA(folder, nullptr);
+    std::map<std::string, std::string> files, merged;
+    {
+      CFilePackIndexMgr m;
+      m.SetMicroMode(true);
+      ASSERT_TRUE(m.OpenPack("005.pkg1", "005.pkg", true));
+      ASSERT_TRUE(m.OpenMicroIndex(Fx("micro9/005.pkg2").c_str()));
+      for (size_t i = 0; i < 6; ++i) {
+        ASSERT_TRUE(CopyFileA(Fx(rows[i][2]).c_str(), named[i].c_str(), FALSE)) << named[i];
+        files[named[i]] = ReadFileBytes(named[i]);
+        ASSERT_TRUE(m.AddDownloadedResource(rows[i][1].c_str(), named[i].c_str())) << named[i];
+      }
+    }
+    testsupport::ReportCapture reports;
+    ASSERT_TRUE(FilePack::MergeResourceFiles(nullptr, "005.pkg", "005/", "005.pkg1", true, false));
+    size_t dropped = 0;
+    for (const std::string& line : reports.Lines())
+      dropped += line.find("资源记录的文件不在下载目录内") != std::string::npos;
+    EXPECT_EQ(5u, dropped);
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(files[named[i]], ReadFileBytes(named[i])) << named[i];
+    EXPECT_FALSE(FileExists(named[5]));  // merged, then deleted
+    EXPECT_TRUE(packtest::FilesIn("005").empty());
+    merged[rows[5][1]] = ReadFileBytes(Fx(rows[5][3]));
+    EXPECT_TRUE(PackHolds("005", merged));  // that one alone
+  }
+  for (const std::string& path : beside) {
+    EXPECT_TRUE(FileExists(path)) << path;
+    DeleteFileA(path.c_str());
+  }
 }
 
 TEST(MergePack, AppendsTheSourceAndRepointsSharedKeys) {

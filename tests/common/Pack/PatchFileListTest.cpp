@@ -178,6 +178,26 @@ TEST(PatchPath, ClientPathTable) {
       {"a/.../b", false, false},
       {"a/. ./b", false, false},
       {"a/.. /b", false, false},
+      // Device names, whatever the case, folder or extension.
+      {"aux", false, false},
+      {"nul.txt", false, false},
+      {"LPT1", false, false},
+      {"data/con.xml", false, false},
+      {"data/COM1.dds", false, false},
+      {"Con .txt", false, false},
+      {"prn./a", false, false},
+      {"data\\lpt9", false, false},
+      {"com0.a.b", false, false},
+      {"conin$", false, false},
+      {"CONOUT$.log", false, false},
+      {"nul /a", false, false},
+      {"com10.txt", true, true},
+      {"auxiliary.txt", true, true},
+      {"data/console.xml", true, true},
+      {"lpt", true, true},
+      {"xnul", true, true},
+      {"data/nul_x.dds", true, true},
+      {"comA", true, true},
   };
   for (const auto& c : cases) {
     const char* shown = c.name ? c.name : "(null)";

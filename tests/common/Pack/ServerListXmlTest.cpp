@@ -4,8 +4,10 @@
 
 #include <map>
 
+#include "AllocationProbe.h"
 #include "PackTestUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
+#include "common/Pack/PatchFileList.h"
 #include "common/Pack/ServerListPak.h"
 #include "common/Pack/XmlLoad.h"
 #include "tinyxml.h"
@@ -127,4 +129,106 @@ TEST_F(XmlLoad, RefusesEmptyAndHugeEntries) {
   EXPECT_FALSE(LoadXmlDocumentFromPack(huge, &entry, global));
   entry.size = 0xFFFFFFFFu;
   EXPECT_FALSE(LoadXmlDocumentFromPack(huge, &entry, global));
+
+  // A real entry of an LZMA pack that claims 1 GiB gets no buffer of that size.
+  global->Close(false);
+  ASSERT_TRUE(global->OpenPack(Fx("xml_lz1.pkg1").c_str(), Fx("xml_lz1.pkg").c_str(), true));
+  ASSERT_TRUE(FilePack::FindFileInGlobalPack("config/a.xml", &entry));
+  entry.size = 1u << 30;
+  packtest::LargestAllocation probe;
+  TiXmlDocument claims;
+  EXPECT_FALSE(LoadXmlDocumentFromPack(claims, &entry, global));
+  EXPECT_LT(probe.Bytes(), 1u << 20);
+}
+
+namespace {
+
+std::string Nested(int depth, bool closed) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<a>";
+  for (int i = 0; closed && i < depth; ++i) text += "</a>";
+  return text;
+}
+
+}  // namespace
+
+// Nested 20,000 deep, TinyXML's recursion ends the thread: every way a
+// document is read refuses it as malformed first.
+TEST_F(XmlLoad, RefusesDeepNestingFromPackFileAndMemory) {
+  testsupport::ReportCapture reports;
+  for (const char* pack : {"xml_lz0", "xml_lz1"}) {
+    ASSERT_TRUE(FilePack::GlobalPackManager()->OpenPack(Fx(std::string(pack) + ".pkg1").c_str(),
+                                                        Fx(std::string(pack) + ".pkg").c_str(), true));
+    for (const char* name : {"config/deep.xml", "config/deepcut.xml"}) {
+      TiXmlDocument doc;
+      EXPECT_FALSE(LoadXmlDocument(doc, name)) << pack << " " << name;
+      EXPECT_EQ(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, doc.ErrorId()) << pack << " " << name;
+    }
+    TiXmlDocument good;
+    EXPECT_TRUE(LoadXmlDocument(good, "config/a.xml")) << pack;
+    FilePack::GlobalPackManager()->Close(false);
+  }
+  const std::string deep = Nested(20000, true);
+  ASSERT_TRUE(WriteFileBytes("deep_plain.xml", deep));
+  ASSERT_TRUE(WriteFileBytes("deepcut_plain.xml", Nested(20000, false)));
+  for (const char* name : {"deep_plain.xml", "deepcut_plain.xml"}) {
+    TiXmlDocument doc;
+    EXPECT_FALSE(LoadXmlDocument(doc, name)) << name;
+    EXPECT_EQ(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, doc.ErrorId()) << name;
+  }
+  const std::string list = "<VersionInfo><FileList>" + deep + "</FileList></VersionInfo>";
+  bool parsed = true;
+  EXPECT_TRUE(PackClient::ParseFileList(list.data(), static_cast<int>(list.size()), "", true, &parsed)->empty());
+  EXPECT_FALSE(parsed);
+  EXPECT_TRUE(reports.Contains("XML文件嵌套超过"));
+}
+
+// The nesting is counted as TinyXML reads the text: markup inside quotes,
+// comments and CDATA opens and closes nothing, an empty element opens nothing.
+TEST(XmlParse, NestingBoundTable) {
+  const std::string bound = Nested(kMaxXmlDepth, true), past = Nested(kMaxXmlDepth + 1, true);
+  std::string siblings = "<r>", hidden = "<r>", quoted = "<r>", commented = "<r>", cdata = "<r>", stray;
+  for (int i = 0; i < 2 * kMaxXmlDepth; ++i) siblings += "<a/><b x='1'></b>";
+  siblings += "</r>";
+  for (int i = 0; i < kMaxXmlDepth; ++i) {
+    quoted += "<a x=\"/>\" y='</a>'>";  // opens, whatever its values hold
+    hidden += "<!-- <a> --><![CDATA[<a>]]><?x <a>?>";
+    commented += "<a><!-- </a> -->";
+    cdata += "<a><![CDATA[</a>]]>";
+    stray += "</a>";  // a close with nothing open is no close
+  }
+  hidden += "</r>";
+  stray += Nested(kMaxXmlDepth + 1, true);
+  const struct {
+    const char* name;
+    std::string text;
+    bool refused;
+  } cases[] = {
+      {"at the bound", bound, false},
+      {"one past", past, true},
+      {"siblings", siblings, false},
+      {"markup in comments and CDATA", hidden, false},
+      {"quoted end marks", quoted, true},
+      {"closes in comments", commented, true},
+      {"closes in CDATA", cdata, true},
+      {"stray closes first", stray, true},
+      {"UTF-8 declaration", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + past, true},
+  };
+  for (const auto& c : cases) {
+    testsupport::ReportCapture reports;
+    TiXmlDocument doc;
+    const bool parsed = ParseXmlText(doc, c.text.c_str());
+    EXPECT_EQ(c.refused, reports.Contains("XML文件嵌套超过")) << c.name;
+    if (c.refused) {
+      EXPECT_FALSE(parsed) << c.name;
+      EXPECT_EQ(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, doc.ErrorId()) << c.name;
+    }
+  }
+  TiXmlDocument doc;
+  EXPECT_TRUE(ParseXmlText(doc, bound.c_str()));
+  ASSERT_TRUE(ParseXmlText(doc, siblings.c_str()));
+  int children = 0;
+  for (const TiXmlElement* e = doc.RootElement()->FirstChildElement(); e != nullptr; e = e->NextSiblingElement())
+    ++children;
+  EXPECT_EQ(4 * kMaxXmlDepth, children);
 }

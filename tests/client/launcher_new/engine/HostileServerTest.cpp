@@ -112,6 +112,28 @@ TEST(HostileServer, BrokenServerListPackagesStopAtStage15) {
   }
 }
 
+// A list nested too deep for a recursive parser is a broken list; the next
+// start against a good server updates as ever.
+TEST(HostileServer, DeeplyNestedListStopsAtStage15AndAGoodServerStillUpdates) {
+  ClientFolder client("DeepMember");
+  client.UseTree("deepmember");
+  {
+    testsupport::ReportCapture reports;
+    EngineRun r(client);
+    ASSERT_TRUE(r.UntilStage(UpdateStage::ServerListBroken));
+    r.run.reset();
+    EXPECT_TRUE(r.window.Messages().empty());
+    EXPECT_TRUE(reports.Contains("XML文件嵌套超过"));
+  }
+  EXPECT_EQ(kUnchanged, ReadUpdateCfgVersion());
+  client.UseTree("good");
+  EngineRun r(client);
+  ASSERT_TRUE(r.UntilMessage(WM_UPDATE_COMPLETE));
+  r.run.reset();
+  EXPECT_EQ("1.0.0.3|1.0.0.3 build 3", ReadUpdateCfgVersion());
+  EXPECT_TRUE(client.VictimIntact());
+}
+
 TEST(HostileServer, ListArrivingEmptyForeverIsFetchedFourTimes) {
   ClientFolder client("EmptyList");
   client.UseTree("emptylist");

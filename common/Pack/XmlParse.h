@@ -1,0 +1,20 @@
+// Parsing XML text, without the pack store (the updater links it alone).
+#pragma once
+
+#include <cstddef>
+
+#include "tinyxml.h"
+
+// Deepest element nesting parsed. TinyXML recurses once per level; no list
+// or layout of ours comes near this.
+const int kMaxXmlDepth = 256;
+
+// Every XML text is parsed through here: true when the document was parsed
+// without error. A deeper nesting is refused as malformed (reported, and
+// the document's error set) before TinyXML sees it.
+bool ParseXmlText(TiXmlDocument& doc, const char* text, TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
+// length bytes with text[length] writable: CRLF and lone CR become LF in
+// place, then ParseXmlText.
+bool ParseXmlBuffer(TiXmlDocument& doc, char* text, size_t length);
+// A plain file, read whole and parsed as ParseXmlBuffer does.
+bool LoadXmlFile(TiXmlDocument& doc, const char* path);
