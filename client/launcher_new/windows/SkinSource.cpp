@@ -84,10 +84,6 @@ const uint8_t* DecodeRle(const std::string& bytes, const SkinImage::BmpLayout& l
   return static_cast<const uint8_t*>(pixels);
 }
 
-}  // namespace
-
-namespace {
-
 // GDI adds a list to a region one rectangle at a time, each at the cost of
 // the region so far; short lists merged in halves keep it near n log n.
 HRGN RegionOfRuns(const RECT* runs, size_t count) {
