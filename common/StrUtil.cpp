@@ -75,6 +75,12 @@ int ReplaceAll(std::string& s, std::string pattern, std::string replacement) {
   return count;
 }
 
+bool HasBlankOrControl(const std::string& s) {
+  for (unsigned char c : s)
+    if (c <= 0x20 || c == 0x7F) return true;
+  return false;
+}
+
 std::string Left(const std::string& s, size_t n) { return n < s.size() ? s.substr(0, n) : s; }
 
 std::string LastChar(const std::string& s) { return s.size() <= 1 ? s : s.substr(s.size() - 1); }

@@ -21,6 +21,9 @@ std::string& ToLower(std::string& s);
 int CompareNoCase(const std::string& a, std::string b);
 size_t Find(const std::string& s, const char* text);
 int ReplaceAll(std::string& s, std::string pattern, std::string replacement);
+// Whether s holds a blank or a control character (below 0x20, or 0x7F): a
+// value with one would split a line of words or a command line.
+bool HasBlankOrControl(const std::string& s);
 std::string Left(const std::string& s, size_t n);
 std::string LastChar(const std::string& s);
 

@@ -18,10 +18,19 @@ void InsertPair(const std::string& item, const char* keySeparators, std::map<std
     out->emplace(item.substr(0, cut), item.substr(cut + 1));
 }
 
-// Blanks and quotes would split or break the game's command line.
+// Blanks and quotes would split or break the game's command line, and an
+// empty value would shift the arguments after it.
 bool IsSafeLoginValue(const std::string& value) {
-  for (unsigned char c : value)
-    if (c <= 0x20 || c == 0x7F || c == '"' || c == '\'') return false;
+  return !value.empty() && !StrUtil::HasBlankOrControl(value) && value.find_first_of("\"'") == std::string::npos;
+}
+
+// The area as decimal digits that fit an int32; anything else would pass
+// as area 0 or overflow atoi.
+bool ParseArea(const std::string& value, int32_t* area) {
+  if (value.empty() || value.size() > 9) return false;
+  for (char c : value)
+    if (c < '0' || c > '9') return false;
+  *area = std::atoi(value.c_str());
   return true;
 }
 
@@ -49,14 +58,15 @@ bool ParseWebLoginUrl(const char* url, int32_t* area, std::string* args) {
   auto form = fields.find("form");
   if (form == fields.end() || form->second != "launcher") return false;
   auto bigArea = fields.find("f_bigarea");
-  if (bigArea == fields.end()) return false;
+  int32_t parsedArea = 0;
+  if (bigArea == fields.end() || !ParseArea(bigArea->second, &parsedArea)) return false;
   std::string joined = " 0";
   for (const char* key : {"f_user", "f_key", "f_time", "f_server"}) {
     auto field = fields.find(key);
     if (field == fields.end() || !IsSafeLoginValue(field->second)) return false;
     joined += " " + field->second;
   }
-  *area = std::atoi(bigArea->second.c_str());
+  *area = parsedArea;
   *args = joined;
   return true;
 }

@@ -14,9 +14,10 @@ void SplitQueryString(const std::string& text, const char* pairSeparators, const
 
 // The query is everything behind the first "?" (the whole address without
 // one). True for form=launcher with f_bigarea, f_user, f_key, f_time and
-// f_server: area := atoi(f_bigarea), args := " 0" and each of the four
-// values behind a blank. A value with a blank, a control character or a
-// quote is refused: it would split or break the game's command line.
+// f_server: area := f_bigarea (decimal digits only), args := " 0" and each
+// of the four values behind a blank. An empty value, or one with a blank, a
+// control character or a quote, is refused: it would shift, split or break
+// the game's command line.
 // Nothing is written on false.
 bool ParseWebLoginUrl(const char* url, int32_t* area, std::string* args);
 

@@ -41,6 +41,17 @@ char KindOf(char conversion) {
   return 0;
 }
 
+// Widths and precisions of a few digits: a huge one makes the C library's
+// formatter pad on its stack until the process ends.
+const int kMaxFieldDigits = 3;
+
+bool SkipShortNumber(const char** p) {
+  int digits = 0;
+  for (; **p >= '0' && **p <= '9'; ++*p)
+    if (++digits > kMaxFieldDigits) return false;
+  return true;
+}
+
 std::string FormatV(const std::string& format, const char* kinds, va_list args) {
   std::string out;
   if (FormatMatchesKinds(format.c_str(), kinds)) {
@@ -72,10 +83,10 @@ bool FormatMatchesKinds(const char* format, const char* kinds) {
     ++p;
     if (*p == '%') continue;
     while (*p != '\0' && strchr("-+ #0", *p) != nullptr) ++p;
-    while (*p >= '0' && *p <= '9') ++p;
+    if (!SkipShortNumber(&p)) return false;
     if (*p == '.') {
       ++p;
-      while (*p >= '0' && *p <= '9') ++p;
+      if (!SkipShortNumber(&p)) return false;
     }
     // '*', length modifiers, %n and anything else take arguments we do not pass.
     char kind = KindOf(*p);

@@ -28,7 +28,8 @@ LauncherTextTable& GetLauncherTextTable();
 std::string LauncherText(int32_t id);
 
 // kinds names the arguments, one letter each: 'd' int, 's' const char*,
-// 'f' double. True when format's conversions are exactly those, in order.
+// 'f' double. True when format's conversions are exactly those, in order,
+// each with a width and a precision of at most three digits.
 bool FormatMatchesKinds(const char* format, const char* kinds);
 // Texts come from a downloadable layout, so they are never trusted as
 // formats: a text whose conversions differ is shown followed by the values.

@@ -3,7 +3,9 @@
 #include <cstdlib>
 
 #include "LauncherIni.h"
+#include "common/EngineFun/Helper.h"
 #include "common/Singleton.h"
+#include "common/StrUtil.h"
 #include "tinyxml.h"
 
 namespace LauncherCfg {
@@ -39,6 +41,10 @@ LoginServerLine ReadLoginServer(const TiXmlElement* e) {
   if (line.line < 0 || line.line > 2) line.line = 0;
   return line;
 }
+
+// The game reads server_list.ini as lines of words: a name or address that
+// is empty or holds a blank or a line break would shift or add fields.
+bool IsOneWord(const std::string& text) { return !text.empty() && !StrUtil::HasBlankOrControl(text); }
 
 // root, then its first "file" node as an element and every element after it.
 const TiXmlElement* FirstFileRow(const TiXmlDocument& doc) {
@@ -103,8 +109,15 @@ bool ParseAreaListXml(const TiXmlDocument& doc, std::vector<AreaInfo>* areas) {
     work.resindex = 0;
     ReadInt(area, "resindex", &work.resindex);
     work.servers.clear();
-    for (const TiXmlElement* s = area->FirstChildElement("Loginserver"); s != nullptr; s = s->NextSiblingElement())
-      work.servers.push_back(ReadLoginServer(s));
+    for (const TiXmlElement* s = area->FirstChildElement("Loginserver"); s != nullptr; s = s->NextSiblingElement()) {
+      LoginServerLine server = ReadLoginServer(s);
+      if (!IsOneWord(server.name) || !IsOneWord(server.ip)) {
+        EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "登录服务器的名称或地址为空或含有空白:大区%d",
+                                           static_cast<int>(work.index));
+        continue;
+      }
+      work.servers.push_back(server);
+    }
     areas->push_back(work);
   }
   return true;

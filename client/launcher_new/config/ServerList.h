@@ -61,6 +61,8 @@ struct VersionXml {
 bool ParseVersionXml(const TiXmlDocument& doc, VersionXml* out);
 bool ParseNewVersionXml(const TiXmlDocument& doc, std::vector<VersionStep>* steps, std::string* newVersion,
                         std::string* newShowVersion);
+// A login server whose name or address is empty or holds a blank or a
+// control character is dropped (reported): it would break server_list.ini.
 bool ParseAreaListXml(const TiXmlDocument& doc, std::vector<AreaInfo>* areas);
 bool ParseFileMD5Xml(const TiXmlDocument& doc, std::vector<FileChecksumEntry>* files);
 bool ParseNeedDownloadXml(const TiXmlDocument& doc, std::vector<NeedDownloadEntry>* files);

@@ -52,6 +52,10 @@ bool ReplaceWhole(const char* path, const std::string& bytes, const char* mode) 
   return true;
 }
 
+void Mask(std::string* bytes) {
+  for (char& c : *bytes) c = static_cast<char>(c ^ kServerListMask);
+}
+
 }  // namespace
 
 std::vector<ServerEntry> SelectFastestPerGroup(const std::vector<ServerEntry>& rows) {
@@ -92,13 +96,20 @@ std::string FormatPingServerLine(const ServerEntry& e) {
 
 bool WriteMaskedServerListFile(const char* path, const std::vector<std::string>& lines) {
   std::string text;
-  for (const std::string& line : lines) text += line;
-  // Text mode: each line ends with CR LF on disk, and the mask covers those.
-  if (!ReplaceWhole(path, text, "w")) {
-    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "%s 无法写入", path);
+  for (const std::string& line : lines) {
+    // As text mode puts it on disk: CR LF, and the mask covers both.
+    for (char c : line) {
+      if (c == '\n') text += '\r';
+      text += c;
+    }
+  }
+  // Masked before it is written: no plain file ever stands at path.
+  Mask(&text);
+  if (path == nullptr || !ReplaceWhole(path, text, "wb")) {
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "%s 无法写入", path != nullptr ? path : "");
     return false;
   }
-  return ScrambleServerListIni(path);
+  return true;
 }
 
 bool WriteServerListIniFromPingList(const ServerList& list, int areaIndex, const char* path) {
@@ -119,6 +130,6 @@ bool ScrambleServerListIni(const char* path) {
   std::string bytes;
   if (path == nullptr || !ReadWhole(path, &bytes)) return false;
   if (bytes.empty()) return true;
-  for (char& c : bytes) c = static_cast<char>(c ^ kServerListMask);
+  Mask(&bytes);
   return ReplaceWhole(path, bytes, "wb");
 }

@@ -17,8 +17,8 @@ void SelectFastestPerGroup(ServerList& list);
 
 // The ping line of one row: name, ip, recommend, port, resindex, 0, pingport, ping.
 std::string FormatPingServerLine(const ServerEntry& entry);
-// Writes lines to path in text mode and masks it; false (nothing written)
-// when the file cannot be created or written.
+// Writes lines to path as text mode would (CR LF), masked, in one replace
+// of the file; false (the old file as it was) when it cannot be written.
 bool WriteMaskedServerListFile(const char* path, const std::vector<std::string>& lines);
 
 // The rows of one area from the ping results; masked.

@@ -102,7 +102,10 @@ bool ParseBmp(const uint8_t* bytes, size_t size, BmpLayout* out) {
   if ((l.infoSize != kCoreHeaderSize && l.infoSize < 40) || l.infoSize > size - 14) return false;
   uint32_t colors = 0;
   if (!ParseHeader(info, &l, &colors)) return false;
-  // A 40-byte header is followed by the three masks; later headers hold them.
+  // A 40-byte header is followed by the three masks; headers of 52 bytes and
+  // up hold them. GDI reads them at offset 40 whatever the size, so a header
+  // in between would have them read partly past it.
+  if (l.compression == BI_BITFIELDS && l.infoSize > 40 && l.infoSize < 52) return false;
   size_t masks = l.compression == BI_BITFIELDS && l.infoSize == 40 ? 12 : 0;
   l.colorOffset = 14 + l.infoSize + masks;
   uint64_t tableEnd = l.colorOffset + static_cast<uint64_t>(l.colorEntrySize) * colors;
@@ -156,18 +159,19 @@ bool IsKeyPixel(const uint8_t* bytes, const BmpLayout& l, int x, int y) {
   return PixelValue(bytes, l, x, y) == (l.bitCount == 16 ? kKey565 : kKey);
 }
 
-std::vector<RECT> OpaqueRuns(const uint8_t* bytes, const BmpLayout& l) {
-  std::vector<RECT> runs;
-  runs.reserve(static_cast<size_t>(l.height));
+bool OpaqueRuns(const uint8_t* bytes, const BmpLayout& l, size_t maxRuns, std::vector<RECT>* runs) {
+  runs->clear();
   for (int y = 0; y < l.height; ++y) {
     for (int x = 0; x < l.width;) {
       while (x < l.width && IsKeyPixel(bytes, l, x, y)) ++x;
       int start = x;
       while (x < l.width && !IsKeyPixel(bytes, l, x, y)) ++x;
-      if (x > start) runs.push_back(RECT{start, y, x, y + 1});
+      if (x == start) continue;
+      runs->push_back(RECT{start, y, x, y + 1});
+      if (runs->size() > maxRuns) return false;
     }
   }
-  return runs;
+  return true;
 }
 
 }  // namespace SkinImage

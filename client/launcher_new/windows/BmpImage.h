@@ -34,7 +34,8 @@ const size_t kCoreHeaderSize = 12;
 // False unless bytes hold a BMP that GDI draws and whose headers, colour
 // table and pixels all lie inside size: "BM", a core header (1, 4, 8 or 24
 // bits) or an info header of 40 bytes or more, one plane, uncompressed,
-// bit-field (16, 32 bits) or run-length (RLE8, RLE4; bottom-up) pixels, a
+// bit-field (16, 32 bits; the masks behind a 40-byte header or inside one
+// of 52 bytes or more) or run-length (RLE8, RLE4; bottom-up) pixels, a
 // colour table that ends before the pixel offset, and behind that offset
 // rows x stride bytes, or an RLE stream that reaches its end mark (or its
 // last row) inside the bytes and inside the header's image size.
@@ -57,8 +58,16 @@ uint32_t PixelValue(const uint8_t* bytes, const BmpLayout& layout, int x, int y)
 // 0xFF00FF for every other depth (a palette image through its table).
 bool IsKeyPixel(const uint8_t* bytes, const BmpLayout& layout, int x, int y);
 
+// A window region is made from a skin no larger than this, with no more
+// runs (each a rectangle GDI merges into the region): the scan costs the
+// pixels, the region the runs. A panel is at most a screen, its outline a
+// few runs a row.
+const int64_t kMaxRegionPixels = 4096 * 2048;
+const size_t kMaxRegionRuns = 16384;
+
 // The non-key runs of every row, top row first, each a rectangle one pixel
-// high (the shape a window region is made of).
-std::vector<RECT> OpaqueRuns(const uint8_t* bytes, const BmpLayout& layout);
+// high (the shape a window region is made of). False, with *runs holding
+// maxRuns + 1, when there are more than maxRuns.
+bool OpaqueRuns(const uint8_t* bytes, const BmpLayout& layout, size_t maxRuns, std::vector<RECT>* runs);
 
 }  // namespace SkinImage

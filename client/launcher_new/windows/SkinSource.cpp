@@ -40,7 +40,11 @@ ReadResult ReadSkin(const char* name, std::string* bytes) {
   if (buffer == nullptr) return kFailed;
   buffer[entry.size] = 0;
   if (entry.size > 0 && !pack->ReadEntryData(&entry, buffer.get(), true)) return kFailed;
-  bytes->assign(reinterpret_cast<const char*>(buffer.get()), entry.size);
+  try {
+    bytes->assign(reinterpret_cast<const char*>(buffer.get()), entry.size);
+  } catch (const std::bad_alloc&) {
+    return kFailed;
+  }
   return kRead;
 }
 
@@ -80,20 +84,53 @@ const uint8_t* DecodeRle(const std::string& bytes, const SkinImage::BmpLayout& l
   return static_cast<const uint8_t*>(pixels);
 }
 
-}  // namespace
+// GDI adds a list to a region one rectangle at a time, each at the cost of
+// the region so far; short lists merged in halves keep it near n log n.
+HRGN RegionOfRuns(const RECT* runs, size_t count) {
+  const size_t kOneList = 256;
+  if (count <= kOneList) {
+    CRgn region;
+    return region.CreateFromRects(runs, count) ? static_cast<HRGN>(region.Detach()) : nullptr;
+  }
+  const size_t half = count / 2;
+  afx::ScopedGdiObj<HRGN> first(RegionOfRuns(runs, half));
+  afx::ScopedGdiObj<HRGN> second(RegionOfRuns(runs + half, count - half));
+  if (first.Get() == nullptr || second.Get() == nullptr ||
+      ::CombineRgn(first.Get(), first.Get(), second.Get(), RGN_OR) == ERROR)
+    return nullptr;
+  return first.Release();
+}
 
-HRGN CreateRegionFromBmp(const std::string& bytes) {
+HRGN BuildRegion(const std::string& bytes) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
   SkinImage::BmpLayout layout;
   if (!SkinImage::ParseBmp(data, bytes.size(), &layout)) return nullptr;
+  if (static_cast<int64_t>(layout.width) * layout.height > SkinImage::kMaxRegionPixels) {
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "皮肤图片太大，不做窗口区域:%d x %d", layout.width,
+                                       layout.height);
+    return nullptr;
+  }
   // The key is looked for in plain rows: run-length ones are decoded first.
   CBitmap decoded;
   if (!SkinImage::HasPlainRows(layout) && (data = DecodeRle(bytes, layout, &decoded, &layout)) == nullptr)
     return nullptr;
-  std::vector<RECT> runs = SkinImage::OpaqueRuns(data, layout);
-  CRgn region;
-  if (!region.CreateFromRects(runs.data(), runs.size())) return nullptr;
-  return static_cast<HRGN>(region.Detach());
+  std::vector<RECT> runs;
+  if (!SkinImage::OpaqueRuns(data, layout, SkinImage::kMaxRegionRuns, &runs)) {
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "皮肤图片的轮廓太碎，不做窗口区域");
+    return nullptr;
+  }
+  return RegionOfRuns(runs.data(), runs.size());
+}
+
+}  // namespace
+
+HRGN CreateRegionFromBmp(const std::string& bytes) {
+  try {
+    return BuildRegion(bytes);
+  } catch (const std::bad_alloc&) {
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "内存不足，不做窗口区域");
+    return nullptr;
+  }
 }
 
 HRGN CreateSkinRegion(const char* name) {

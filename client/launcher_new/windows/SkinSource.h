@@ -31,7 +31,8 @@ enum ReadResult { kRead, kPackClosed, kMissing, kFailed };
 ReadResult ReadSkin(const char* name, std::string* bytes);
 
 // A region of every pixel of the BMP that is not the colour key (magenta);
-// null unless the bytes are a well-formed BMP.
+// null unless the bytes are a well-formed BMP within the region bounds of
+// SkinImage (beyond them the window keeps no region: reported).
 HRGN CreateRegionFromBmp(const std::string& bytes);
 HRGN CreateSkinRegion(const char* name);
 // A device-dependent bitmap for dc from a well-formed BMP; null otherwise.

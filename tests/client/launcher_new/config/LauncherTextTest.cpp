@@ -18,6 +18,9 @@ TEST(LauncherText, FormatMustMatchTheArgumentsPassed) {
       {"%s%n%s", "ss", false},    {"%s", "", false},           {"", "s", false},
       {"abc%", "", false},        {"%p", "d", false},          {"%s %s", "s", false},
       {"界面%s缺少", "s", true},  {nullptr, "", false},
+      // Widths and precisions of up to three digits.
+      {"%999d", "d", true},       {"%-0999.999f", "f", true},  {"%1000d", "d", false},
+      {"%.1000s", "s", false},    {"%2000000000d %s", "ds", false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.matches, FormatMatchesKinds(c.format, c.kinds)) << (c.format ? c.format : "null") << " " << c.kinds;
@@ -28,6 +31,7 @@ TEST(LauncherText, MismatchedTextIsShownFollowedByTheValues) {
   EXPECT_EQ("%s错误%d 0 读取失败", FormatCheckedText("%s错误%d", "ds", 0, "读取失败"));
   EXPECT_EQ("%n%n%n 7", FormatCheckedText("%n%n%n", "d", 7));
   EXPECT_EQ("无参数 1.500000", FormatCheckedText("无参数", "f", 1.5));
+  EXPECT_EQ("%2000000000d %s 5 x", FormatCheckedText("%2000000000d %s", "ds", 5, "x"));
 
   // A downloaded layout with hostile texts 15, 18, 20 and 43.
   FilePack::CFilePackIndexMgr pack;

@@ -172,6 +172,14 @@ TEST(ServerList, VariantsLoadOrFailCleanly) {
          EXPECT_EQ(30000, s.pingport);
          EXPECT_EQ(1, s.recommend);
        }},
+      {"hostile_servers", true,
+       [&] {
+         ASSERT_EQ(1u, t.areas.size());
+         ASSERT_EQ(2u, t.areas[0].servers.size());
+         EXPECT_EQ("青龙", t.areas[0].servers[0].name);
+         EXPECT_EQ("白虎", t.areas[0].servers[1].name);
+         EXPECT_EQ(9, t.areas[0].servers[1].port);
+       }},
       {"truncated_member", false, [&] { EXPECT_TRUE(t.areas.empty()); }},
       {"nul_in_member", true, [&] { EXPECT_EQ(3u, t.areas.size()); }},
       {"empty_lists", true,
@@ -195,6 +203,9 @@ TEST(ServerList, VariantsLoadOrFailCleanly) {
     std::string name = c.name;
     if (name == "hostile_url" || name == "long_url") {
       EXPECT_TRUE(reports.Contains("下载的地址含有控制字符或太长"));
+    }
+    if (name == "hostile_servers") {
+      EXPECT_EQ(7u, reports.Count());
     }
     if (name == "huge_member" || name == "wrap_member") {
       EXPECT_TRUE(reports.Contains("服务器列表文件太大"));

@@ -184,8 +184,39 @@ TEST(SkinSource, RegionHoldsEveryPixelButTheKey) {
   }
   EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(Fx("bmp/offset_huge.bmp")));
   EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(std::string()));
+  EXPECT_EQ(nullptr, SkinSource::CreateRegionFromBmp(Fx("bmp/bitfields_head44.bmp")));
   CScreenDC screen;
   afx::ScopedGdiObj<HBITMAP> bitmap(SkinSource::CreateBitmapFromBmp(screen, Fx("bmp/rgb24.bmp")));
   EXPECT_NE(nullptr, bitmap.Get());
   EXPECT_EQ(nullptr, SkinSource::CreateBitmapFromBmp(screen, Fx("bmp/short_pixels.bmp")));
+}
+
+TEST(SkinSource, CostlySkinsMakeNoRegion) {
+  // Unbounded, the checkerboard took minutes and the RLE file a 1 GiB bitmap.
+  // A region made shows a point inside and one outside (the key).
+  const struct {
+    const char* name;
+    bool region;
+    POINT in, out;
+  } cases[] = {
+      {"bmp/checker1_2048.bmp", false, {}, {}},
+      {"bmp/rle8_16384.bmp", false, {}, {}},
+      {"bmp/solid1_over.bmp", false, {}, {}},
+      {"bmp/checker1_runs_over.bmp", false, {}, {}},
+      {"bmp/solid1_bound.bmp", true, {4095, 2047}, {4096, 0}},
+      {"bmp/checker1_runs_bound.bmp", true, {1, 1023}, {0, 1023}},
+  };
+  for (const auto& c : cases) {
+    std::string bytes = Fx(c.name);
+    ASSERT_FALSE(bytes.empty()) << c.name;
+    testsupport::ReportCapture reports;
+    DWORD start = GetTickCount();
+    afx::ScopedGdiObj<HRGN> region(SkinSource::CreateRegionFromBmp(bytes));
+    EXPECT_LT(GetTickCount() - start, 20000u) << c.name;
+    ASSERT_EQ(c.region, region.Get() != nullptr) << c.name;
+    EXPECT_EQ(c.region ? 0u : 1u, reports.Count()) << c.name;
+    if (!c.region) continue;
+    EXPECT_TRUE(PtInRegion(region.Get(), c.in.x, c.in.y)) << c.name;
+    EXPECT_FALSE(PtInRegion(region.Get(), c.out.x, c.out.y)) << c.name;
+  }
 }
