@@ -1,6 +1,7 @@
 #include "PackFileIo.h"
 
 #include <atomic>
+#include <cctype>
 
 #include "common/EngineFun/Helper.h"
 #include "common/ScopedHandle.h"
@@ -89,7 +90,8 @@ bool WriteJournal(const std::string& path, const char* mode, const std::vector<R
     text += s.fresh + "\t" + s.target + "\t" + s.backup + "\t" + (s.hadOld ? "1" : "0") + "\n";
   text += std::string(kJournalEnd) + "\n";
   const std::string side = path + ".new";
-  if (WriteFileChecked(side.c_str(), text.data(), text.size()) && EngineFunc::EngineFunc_ReplaceFile(side.c_str(), path.c_str()))
+  if (WriteFileChecked(side.c_str(), text.data(), text.size()) &&
+      EngineFunc::EngineFunc_ReplaceFile(side.c_str(), path.c_str()))
     return true;
   DeleteFileA(side.c_str());
   return false;
@@ -123,6 +125,32 @@ bool ReadJournal(const std::string& path, bool* forward, std::vector<ReplaceStep
     if (fields.size() != 4 || fields[0].empty() || fields[1].empty() || (fields[3] != "0" && fields[3] != "1"))
       return false;
     steps->push_back(ReplaceStep{fields[0], fields[1], fields[2], fields[3] == "1"});
+  }
+  return true;
+}
+
+std::string SameFileKey(const std::string& path) {
+  std::string key = path;
+  for (char& c : key) c = c == '\\' ? '/' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return key;
+}
+
+// A journal moves files only beside the target it was found with: a
+// planted one cannot reach anything else.
+bool JournalStaysBeside(const std::string& firstTarget, const std::vector<ReplaceStep>& steps) {
+  if (steps.empty() || SameFileKey(steps[0].target) != SameFileKey(firstTarget)) return false;
+  const std::string& first = steps[0].target;
+  const size_t cut = first.find_last_of("/\\");
+  const std::string folder = cut == std::string::npos ? "" : first.substr(0, cut + 1);
+  auto beside = [&folder](const std::string& path) {
+    if (path.compare(0, folder.size(), folder) != 0) return false;
+    const std::string name = path.substr(folder.size());
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
+  };
+  for (const ReplaceStep& s : steps) {
+    if (!beside(s.fresh) || !beside(s.target)) return false;
+    if (!s.backup.empty() && (!beside(s.backup) || s.backup.compare(0, s.target.size() + 4, s.target + ".bak") != 0))
+      return false;
   }
   return true;
 }
@@ -338,10 +366,11 @@ bool FinishInterruptedReplace(const std::string& firstTarget) {
   if (!Exists(journal)) return true;
   bool forward = false;
   std::vector<ReplaceStep> steps;
-  if (!ReadJournal(journal, &forward, &steps)) {
+  if (!ReadJournal(journal, &forward, &steps) || !JournalStaysBeside(firstTarget, steps)) {
+    // Not one our replace wrote (those are put in place whole): nothing to finish.
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "替换记录无法读取:%s", journal.c_str());
     DeleteFileA(journal.c_str());
-    return false;
+    return true;
   }
   if (!(forward ? CompleteSteps(steps) : UndoSteps(steps))) {
     // Kept for the next open.

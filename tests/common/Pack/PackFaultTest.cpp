@@ -154,6 +154,7 @@ TEST(PackFaults, CompactionCutBetweenRenamesIsFinishedAtOpen) {
       for (int killAt = 0; !finished; ++killAt) {
         SCOPED_TRACE(::testing::Message() << pack << " hold " << holdAt << " kill at " << killAt);
         ASSERT_LT(killAt, 20) << "the replace never ran to its end";
+        for (const std::string& name : packtest::FilesIn("cut")) DeleteFileA(("cut/" + name).c_str());
         ASSERT_TRUE(packtest::CopyKitPack(pack, local));
         const std::string data = ReadFileBytes(local + ".pkg");
         g_killAt = killAt;
@@ -189,4 +190,21 @@ TEST(PackFaults, CompactionCutBetweenRenamesIsFinishedAtOpen) {
       }
     }
   }
+}
+
+// A planted journal that names files outside the pack's folder moves nothing.
+TEST(PackFaults, JournalOutsideThePackFolderIsRefused) {
+  CreateDirectoryA("planted", nullptr);
+  ASSERT_TRUE(packtest::CopyKitPack("small_lz1_w0", "planted/p"));
+  ASSERT_TRUE(testsupport::WriteFileBytes("outside.txt", "keep"));
+  ASSERT_TRUE(testsupport::WriteFileBytes("planted/p.pkg.replace",
+                                          "forward\nplanted/p.pkg\tplanted/../outside.txt\t\t1\n"
+                                          "planted/p.pkg1\tplanted/p.pkg1\t\t1\nend\n"));
+  {
+    testsupport::ReportCapture reports;
+    EXPECT_TRUE(PackHolds("planted/p", KitFiles("small_lz1_w0")));
+    EXPECT_GT(reports.Count(), 0u);
+  }
+  EXPECT_EQ("keep", ReadFileBytes("outside.txt"));
+  EXPECT_EQ(2u, packtest::FilesIn("planted").size());
 }
