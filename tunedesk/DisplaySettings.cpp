@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/CfgFileLoader/CfgFileLoader.h"
+#include "common/EngineFun/Helper.h"
 #include "resource.h"
 
 namespace tunedesk {
@@ -106,7 +107,7 @@ bool SaveSettings(const char* path, const DisplaySettings& settings) {
   DWORD attributes = GetFileAttributesA(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (!MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!EngineFunc::EngineFunc_ReplaceFile(temp.c_str(), path)) {
     DeleteFileA(temp.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);  // the old file as it was
     return false;

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "ReportSink.h"
+#include "afx/AfxScoped.h"
 #include "common/StrUtil.h"
 
 namespace EngineFunc {
@@ -197,6 +198,20 @@ int EngineFunc_DeleteFile(const char* path) {
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return -1;
   SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
   return DeleteFileA(path) ? 0 : -1;
+}
+
+bool EngineFunc_ReplaceFile(const char* side, const char* target) {
+  if (side == nullptr || target == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  {
+    // Flushing needs a handle that may write.
+    afx::ScopedHandle h(CreateFileA(side, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h || !FlushFileBuffers(h.Get())) return false;
+  }
+  return MoveFileExA(side, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace EngineFunc

@@ -18,6 +18,12 @@ int EngineFunc_I64ToA(char* buffer, size_t bufferSize, int64_t value);
 uint64_t EngineFunc_UniqueID();
 std::string EngineFunc_ConvertSlash(std::string path);
 int EngineFunc_DeleteFile(const char* path);
+// Puts a complete side file in the place of target. The side's bytes are
+// forced to the disk before the rename, so a power cut after it cannot leave
+// the target empty or partial. true: target holds the side's bytes and the
+// side name is gone; false: target is as it was, the side stays for the
+// caller, and GetLastError tells why.
+bool EngineFunc_ReplaceFile(const char* side, const char* target);
 
 // The standard report line: "<file>(<line>) 有断言错误,断言信息:<expression>".
 extern const char* const kAssertFormat;

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "common/EngineFun/Helper.h"
+
 namespace {
 std::atomic<DownLoadWriteHook>& WriteHook() {
   static std::atomic<DownLoadWriteHook> hook{nullptr};
@@ -72,12 +74,9 @@ int64_t DownLoadFileLength(const char* path) {
 }
 
 bool DownLoadReplaceFile(const char* from, const char* target) {
-  if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
-    SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(target);  // a failure shows in the rename
-  }
+  SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);  // a read-only target would refuse the replace
   SetFileAttributesA(from, FILE_ATTRIBUTE_NORMAL);
-  return MoveFileA(from, target) != FALSE;
+  return EngineFunc::EngineFunc_ReplaceFile(from, target);
 }
 
 CString DownLoadPartFile(const char* target) {

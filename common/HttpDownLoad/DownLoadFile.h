@@ -36,7 +36,7 @@ class CDownLoadFile {
 
 // Length of a file on disk, -1 when it does not exist.
 int64_t DownLoadFileLength(const char* path);
-// Clears the attributes, removes `target` when it exists, renames `from`.
+// Clears the attributes and puts the finished `from` in the place of `target`.
 bool DownLoadReplaceFile(const char* from, const char* target);
 
 // The side files a downloader resumes from: the plain GET's part file and the

@@ -83,7 +83,7 @@ bool ReplaceProgram(const std::string& side, const char* dest) {
   SetFileAttributesA(dest, FILE_ATTRIBUTE_NORMAL);
   DWORD start = GetTickCount();
   for (;;) {
-    if (MoveFileExA(side.c_str(), dest, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (EngineFunc::EngineFunc_ReplaceFile(side.c_str(), dest)) return true;
     DWORD error = GetLastError();
     bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
     if (!held || GetTickCount() - start >= kReplaceWaitMs) {

@@ -1,8 +1,10 @@
 #include "PackFileIo.h"
 
 #include <atomic>
+#include <cctype>
 
 #include "common/EngineFun/Helper.h"
+#include "common/ScopedHandle.h"
 
 namespace FilePack {
 
@@ -18,6 +20,11 @@ std::atomic<bool (*)(size_t)>& CompressHook() {
   return hook;
 }
 
+std::atomic<void (*)(int)>& ReplaceHook() {
+  static std::atomic<void (*)(int)> hook{nullptr};
+  return hook;
+}
+
 const int kNameAttempts = 100;
 const DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
@@ -30,24 +37,20 @@ bool NameTaken() {
 
 // The old content stays reachable under a second name while the target is
 // replaced: a hard link where the file system has them, else the target is
-// moved aside (then the target name is briefly missing).
-struct Backup {
-  std::string path;
-  bool linked = false;
-};
-
-bool KeepBackup(const std::string& target, Backup* backup) {
+// moved aside (then the target name is briefly missing). The name is chosen
+// before the journal is written, so the journal can name it.
+bool FreeBackupName(const std::string& target, std::string* path) {
   for (int n = 0; n < kNameAttempts; ++n) {
-    backup->path = target + ".bak" + std::to_string(n);
-    if (CreateHardLinkA(backup->path.c_str(), target.c_str(), nullptr)) {
-      backup->linked = true;
-      return true;
-    }
-    if (NameTaken()) continue;
-    if (MoveFileExA(target.c_str(), backup->path.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-    if (!NameTaken()) return false;
+    *path = target + ".bak" + std::to_string(n);
+    if (!Exists(*path)) return true;
   }
+  path->clear();
   return false;
+}
+
+bool KeepBackup(const std::string& target, const std::string& backup, bool* linked) {
+  *linked = CreateHardLinkA(backup.c_str(), target.c_str(), nullptr) != FALSE;
+  return *linked || (!NameTaken() && MoveFileExA(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH));
 }
 
 // Another handle without delete sharing blocks replacing the file; asking
@@ -60,8 +63,128 @@ bool Replaceable(const std::string& target) {
   return true;
 }
 
-bool PutBack(const std::string& target, const Backup& backup) {
-  return MoveFileExA(backup.path.c_str(), target.c_str(), kReplaceFlags) != FALSE;
+bool PutBack(const std::string& target, const std::string& backup) {
+  return MoveFileExA(backup.c_str(), target.c_str(), kReplaceFlags) != FALSE;
+}
+
+// One file of a replace as the journal records it.
+struct ReplaceStep {
+  std::string fresh, target, backup;  // backup empty: none kept
+  bool hadOld = false;
+};
+
+// A replace of several files can be cut (kill, power cut) between two of its
+// renames. Before it changes anything it records its steps beside the first
+// target; the next open of that target finishes what the journal says:
+// forward (complete every rename) or back (put the old files back).
+std::string JournalPath(const std::string& firstTarget) { return firstTarget + ".replace"; }
+
+const char kForward[] = "forward";
+const char kBack[] = "back";
+const char kJournalEnd[] = "end";
+
+// Written aside and put in place whole, so a cut never leaves half a journal.
+bool WriteJournal(const std::string& path, const char* mode, const std::vector<ReplaceStep>& steps) {
+  std::string text = std::string(mode) + "\n";
+  for (const ReplaceStep& s : steps)
+    text += s.fresh + "\t" + s.target + "\t" + s.backup + "\t" + (s.hadOld ? "1" : "0") + "\n";
+  text += std::string(kJournalEnd) + "\n";
+  const std::string side = path + ".new";
+  if (WriteFileChecked(side.c_str(), text.data(), text.size()) &&
+      EngineFunc::EngineFunc_ReplaceFile(side.c_str(), path.c_str()))
+    return true;
+  DeleteFileA(side.c_str());
+  return false;
+}
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t at = 0;
+  for (size_t next; (next = text.find(separator, at)) != std::string::npos; at = next + 1)
+    parts.push_back(text.substr(at, next - at));
+  parts.push_back(text.substr(at));
+  return parts;
+}
+
+bool ReadJournal(const std::string& path, bool* forward, std::vector<ReplaceStep>* steps) {
+  const DWORD kLimit = 64 * 1024;  // a few paths; anything larger is not ours
+  ScopedHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string text(kLimit, '\0');
+  DWORD got = 0;
+  if (!h || !ReadFile(h.Get(), &text[0], kLimit, &got, nullptr) || got >= kLimit) return false;
+  text.resize(got);
+  // Lines end in "\n", so the last part after the end line is empty.
+  std::vector<std::string> lines = SplitAt(text, '\n');
+  if (lines.size() < 4 || !lines.back().empty() || lines[lines.size() - 2] != kJournalEnd) return false;
+  if (lines[0] != kForward && lines[0] != kBack) return false;
+  *forward = lines[0] == kForward;
+  steps->clear();
+  for (size_t i = 1; i + 2 < lines.size(); ++i) {
+    std::vector<std::string> fields = SplitAt(lines[i], '\t');
+    if (fields.size() != 4 || fields[0].empty() || fields[1].empty() || (fields[3] != "0" && fields[3] != "1"))
+      return false;
+    steps->push_back(ReplaceStep{fields[0], fields[1], fields[2], fields[3] == "1"});
+  }
+  return true;
+}
+
+std::string SameFileKey(const std::string& path) {
+  std::string key = path;
+  for (char& c : key) c = c == '\\' ? '/' : static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return key;
+}
+
+// A journal moves files only beside the target it was found with: a
+// planted one cannot reach anything else.
+bool JournalStaysBeside(const std::string& firstTarget, const std::vector<ReplaceStep>& steps) {
+  if (steps.empty() || SameFileKey(steps[0].target) != SameFileKey(firstTarget)) return false;
+  const std::string& first = steps[0].target;
+  const size_t cut = first.find_last_of("/\\");
+  const std::string folder = cut == std::string::npos ? "" : first.substr(0, cut + 1);
+  auto beside = [&folder](const std::string& path) {
+    if (path.compare(0, folder.size(), folder) != 0) return false;
+    const std::string name = path.substr(folder.size());
+    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos;
+  };
+  for (const ReplaceStep& s : steps) {
+    if (!beside(s.fresh) || !beside(s.target)) return false;
+    if (!s.backup.empty() && (!beside(s.backup) || s.backup.compare(0, s.target.size() + 4, s.target + ".bak") != 0))
+      return false;
+  }
+  return true;
+}
+
+// Every fresh file still present has not been renamed yet; renaming it now
+// completes the replace.
+bool CompleteSteps(const std::vector<ReplaceStep>& steps) {
+  for (const ReplaceStep& s : steps) {
+    if (!Exists(s.fresh)) continue;
+    SetFileAttributesA(s.fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA(s.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!EngineFunc::EngineFunc_ReplaceFile(s.fresh.c_str(), s.target.c_str())) return false;
+  }
+  for (const ReplaceStep& s : steps)
+    if (!s.backup.empty()) DeleteFileA(s.backup.c_str());
+  return true;
+}
+
+bool UndoSteps(const std::vector<ReplaceStep>& steps) {
+  for (size_t i = steps.size(); i-- > 0;) {
+    const ReplaceStep& s = steps[i];
+    if (!s.backup.empty() && Exists(s.backup)) {
+      if (!PutBack(s.target, s.backup)) return false;
+    } else if (!s.hadOld && !Exists(s.fresh) && Exists(s.target) && !DeleteFileA(s.target.c_str())) {
+      return false;  // a target that was new goes away again
+    }
+    DeleteFileA(s.fresh.c_str());
+  }
+  return true;
+}
+
+void ReplacePoint(int* point) {
+  auto hook = ReplaceHook().load();
+  if (hook != nullptr) hook((*point)++);
 }
 
 }  // namespace
@@ -69,6 +192,7 @@ bool PutBack(const std::string& target, const Backup& backup) {
 void SetPackFaultHooks(const PackFaultHooks& hooks) {
   WriteHook() = hooks.failWrite;
   CompressHook() = hooks.failCompress;
+  ReplaceHook() = hooks.replacePoint;
 }
 
 bool PackWriteFaults(const char* path, size_t count) {
@@ -165,47 +289,96 @@ bool CreateUniqueFile(const std::string& prefix, const std::string& suffix, std:
 }
 
 bool ReplaceFiles(const std::vector<FileReplacement>& list) {
-  std::vector<Backup> backups(list.size());
+  if (list.empty()) return true;
+  std::vector<ReplaceStep> steps(list.size());
+  for (size_t i = 0; i < list.size(); ++i) {
+    ReplaceStep& s = steps[i];
+    s.fresh = list[i].fresh;
+    s.target = list[i].target;
+    SetFileAttributesA(s.fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
+    s.hadOld = Exists(s.target);
+    if (!s.hadOld) continue;
+    SetFileAttributesA(s.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // The last file needs no backup: nothing after it can fail.
+    if (!Replaceable(s.target) || (i + 1 < list.size() && !FreeBackupName(s.target, &s.backup))) return false;
+  }
+  // One rename is whole or not done; several need the journal.
+  const bool journaled = list.size() > 1;
+  const std::string journal = JournalPath(list[0].target);
+  if (journaled && !WriteJournal(journal, kForward, steps)) return false;
+  int point = 0;
+  ReplacePoint(&point);
+  std::vector<bool> linked(steps.size(), false);
   size_t done = 0;
   bool ok = true;
-  for (; ok && done < list.size(); ++done) {
-    const FileReplacement& item = list[done];
-    Backup& backup = backups[done];
-    SetFileAttributesA(item.fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (Exists(item.target)) {
-      SetFileAttributesA(item.target.c_str(), FILE_ATTRIBUTE_NORMAL);
-      // The last file needs no backup: nothing after it can fail.
-      bool last = done + 1 == list.size();
-      if (!Replaceable(item.target) || (!last && !KeepBackup(item.target, &backup))) {
-        backup.path.clear();
+  for (; done < steps.size(); ++done) {
+    ReplaceStep& s = steps[done];
+    bool isLinked = false;
+    if (!s.backup.empty()) {
+      if (!KeepBackup(s.target, s.backup, &isLinked)) {
+        s.backup.clear();
         ok = false;
         break;
       }
+      linked[done] = isLinked;
+      ReplacePoint(&point);
     }
-    if (!MoveFileExA(item.fresh.c_str(), item.target.c_str(), kReplaceFlags)) {
-      if (!backup.path.empty()) {
-        if (backup.linked)
-          DeleteFileA(backup.path.c_str());
-        else
-          PutBack(item.target, backup);
-      }
-      backup.path.clear();
+    if (!EngineFunc::EngineFunc_ReplaceFile(s.fresh.c_str(), s.target.c_str())) {
       ok = false;
       break;
     }
+    ReplacePoint(&point);
   }
   if (ok) {
-    for (const Backup& backup : backups)
-      if (!backup.path.empty()) DeleteFileA(backup.path.c_str());
+    for (const ReplaceStep& s : steps)
+      if (!s.backup.empty()) DeleteFileA(s.backup.c_str());
+    ReplacePoint(&point);
+    if (journaled) DeleteFileA(journal.c_str());
     return true;
+  }
+  DWORD error = GetLastError();
+  if (journaled && !WriteJournal(journal, kBack, steps)) ENGINE_REPORT("false&&\"写文件失败\"");
+  ReplacePoint(&point);
+  // The failed file itself: its old content never left the target name
+  // unless it was moved aside.
+  ReplaceStep& failed = steps[done];
+  if (!failed.backup.empty()) {
+    if (linked[done])
+      DeleteFileA(failed.backup.c_str());
+    else
+      PutBack(failed.target, failed.backup);
   }
   // Undo in reverse; a target without an old file simply goes away again.
   for (size_t i = done; i-- > 0;) {
-    const FileReplacement& item = list[i];
-    bool restored = backups[i].path.empty() ? DeleteFileA(item.target.c_str()) != FALSE : PutBack(item.target, backups[i]);
+    const ReplaceStep& s = steps[i];
+    bool restored = s.backup.empty() ? DeleteFileA(s.target.c_str()) != FALSE : PutBack(s.target, s.backup);
     if (!restored) EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+    ReplacePoint(&point);
   }
+  if (journaled) DeleteFileA(journal.c_str());
+  SetLastError(error);
   return false;
+}
+
+bool FinishInterruptedReplace(const std::string& firstTarget) {
+  const std::string journal = JournalPath(firstTarget);
+  DeleteFileA((journal + ".new").c_str());  // the journal in place, if any, is the one that counts
+  if (!Exists(journal)) return true;
+  bool forward = false;
+  std::vector<ReplaceStep> steps;
+  if (!ReadJournal(journal, &forward, &steps) || !JournalStaysBeside(firstTarget, steps)) {
+    // Not one our replace wrote (those are put in place whole): nothing to finish.
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "替换记录无法读取:%s", journal.c_str());
+    DeleteFileA(journal.c_str());
+    return true;
+  }
+  if (!(forward ? CompleteSteps(steps) : UndoSteps(steps))) {
+    // Kept for the next open.
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+    return false;
+  }
+  DeleteFileA(journal.c_str());
+  return true;
 }
 
 }  // namespace FilePack

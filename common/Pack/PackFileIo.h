@@ -46,12 +46,18 @@ struct FileReplacement {
 };
 // Replaces every target by its fresh file, in list order. On any failure the
 // targets already replaced get their old content back and the result is false.
+// A list of several files keeps a journal beside the first target while it
+// runs, so a replace cut short can be finished later.
 bool ReplaceFiles(const std::vector<FileReplacement>& list);
+// Completes or undoes a replace whose first target this is and that was cut
+// short; true when none was pending or it is finished now.
+bool FinishInterruptedReplace(const std::string& firstTarget);
 
-// Test seam for fault runs; either pointer may be null.
+// Test seam for fault runs; any pointer may be null.
 struct PackFaultHooks {
   bool (*failWrite)(const char* path, size_t count);  // true: the disk is full
   bool (*failCompress)(size_t length);                 // true: the index packer fails
+  void (*replacePoint)(int point);                     // each point of a replace where a kill can land
 };
 void SetPackFaultHooks(const PackFaultHooks& hooks);
 bool PackWriteFaults(const char* path, size_t count);

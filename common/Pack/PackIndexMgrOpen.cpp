@@ -150,6 +150,9 @@ bool CFilePackIndexMgr::OpenDataFile(const char* dataPath) {
 bool CFilePackIndexMgr::OpenPack(const char* indexPath, const char* dataPath, bool handleMode) {
   if (indexPath == nullptr) return false;
   CSALocker operation(this);
+  // A compaction cut between its two renames is finished before anything
+  // is read, so data and index always belong together.
+  if (dataPath != nullptr && !FinishInterruptedReplace(dataPath)) return false;
   m_pendingDeletions.clear();
   {
     ExclusiveHold hold(this);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "common/EngineFun/ReportSink.h"
+#include "common/FuncPerformance.h"
 
 namespace LauncherCfg {
 
@@ -22,12 +23,18 @@ EndProcessHook SetEndProcessHook(EndProcessHook hook) {
 }
 
 void EndLauncherProcess(int exitCode) {
+  // Flushed while the workers still live, so every stream lock comes free.
   fflush(nullptr);
   if (EndHook() != nullptr) {
     EndHook()(exitCode);
     return;
   }
-  ExitProcess(static_cast<UINT>(exitCode));
+  FuncPerformanceLog::Instance().WriteReport();
+  // ExitProcess would kill the workers wherever they are and then run the
+  // runtime's shutdown, which takes the stream and heap locks a killed
+  // worker may hold; ending here runs nothing more in this process.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+  ExitProcess(static_cast<UINT>(exitCode));  // not reached
 }
 
 void FatalConfigExit(HWND__* owner, const char* text, const char* caption, unsigned type, int exitCode) {

@@ -11,8 +11,10 @@ typedef void (*EndProcessHook)(int exitCode);
 // hook may return, and then so does FatalConfigExit. Returns the previous one.
 EndProcessHook SetEndProcessHook(EndProcessHook hook);
 
-// Flushes, then ExitProcess (or the hook): leaving from any thread without
-// running static destructors under live worker threads.
+// Flushes the streams and the timing report, then ends the process without
+// the runtime's shutdown (or calls the hook): leaving from any thread without
+// running static destructors under live worker threads, and without waiting
+// on a lock a killed worker held.
 void EndLauncherProcess(int exitCode);
 
 // Shows the box, then EndLauncherProcess.

@@ -20,7 +20,7 @@ bool SaveXmlDocumentReplacing(const TiXmlDocument& doc, const char* path) {
   doc.Print(file);
   bool written = ferror(file) == 0;
   written = fclose(file) == 0 && written;
-  if (!written || !MoveFileExA(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!written || !EngineFunc::EngineFunc_ReplaceFile(temp.c_str(), path)) {
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "保存文件失败:%s", path);
     DeleteFileA(temp.c_str());
     return false;

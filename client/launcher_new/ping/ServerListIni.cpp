@@ -45,7 +45,7 @@ bool ReplaceWhole(const char* path, const std::string& bytes, const char* mode) 
     }
   }
   SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExA(fresh.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
+  if (!EngineFunc::EngineFunc_ReplaceFile(fresh.c_str(), path)) {
     DeleteFileA(fresh.c_str());
     return false;
   }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #include "PackWriteTestUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
@@ -34,6 +35,17 @@ HANDLE Hold(const std::string& path) {
 }
 
 bool RunOp(CFilePackIndexMgr& m, Op op) { return op == Op::kSave ? m.SaveChanges() : m.CompactPack(); }
+
+// A kill inside a compaction's replace: nothing after the point runs, as if
+// the process had died there.
+struct Killed {};
+int g_killAt = -1, g_holdAt = -1;
+std::string g_holdPath;
+HANDLE g_held = INVALID_HANDLE_VALUE;
+void CutReplace(int point) {
+  if (point == g_holdAt) g_held = Hold(g_holdPath);  // makes the next rename fail
+  if (point == g_killAt) throw Killed();
+}
 
 }  // namespace
 
@@ -126,4 +138,73 @@ TEST(PackFaults, ReadOnlyTargetsAreReplaced) {
     EXPECT_TRUE(PackHolds(local, files));
     EXPECT_EQ(2u, packtest::FilesIn("readonly").size());
   }
+}
+
+// Cut at every point of the pair's replace, on the way forward and while a
+// failed replace is undone: the next open finishes or undoes it, and every
+// entry reads as the kit wrote it.
+TEST(PackFaults, CompactionCutBetweenRenamesIsFinishedAtOpen) {
+  CreateDirectoryA("cut", nullptr);
+  const std::string local = "cut/p";
+  for (const char* pack : {"small_lz0_w1", "small_lz1_w0"}) {
+    auto files = KitFiles(pack);
+    // Hold point 2 (data renamed): the index rename fails and the replace is undone.
+    for (int holdAt : {-1, 2}) {
+      bool finished = false;
+      for (int killAt = 0; !finished; ++killAt) {
+        SCOPED_TRACE(::testing::Message() << pack << " hold " << holdAt << " kill at " << killAt);
+        ASSERT_LT(killAt, 20) << "the replace never ran to its end";
+        for (const std::string& name : packtest::FilesIn("cut")) DeleteFileA(("cut/" + name).c_str());
+        ASSERT_TRUE(packtest::CopyKitPack(pack, local));
+        const std::string data = ReadFileBytes(local + ".pkg");
+        g_killAt = killAt;
+        g_holdAt = holdAt;
+        g_holdPath = local + ".pkg1";
+        bool killed = false, compacted = false;
+        {
+          testsupport::ReportCapture quiet;
+          CFilePackIndexMgr m;
+          ASSERT_TRUE(m.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), true));
+          FaultScope scope({nullptr, nullptr, CutReplace});
+          try {
+            compacted = m.CompactPack();
+          } catch (const Killed&) {
+            killed = true;
+          }
+        }
+        if (g_held != INVALID_HANDLE_VALUE) CloseHandle(g_held);
+        g_held = INVALID_HANDLE_VALUE;
+        finished = !killed;
+        if (!killed) {
+          EXPECT_EQ(holdAt < 0, compacted);
+        }
+        {
+          testsupport::ReportCapture quiet;
+          EXPECT_TRUE(PackHolds(local, files));
+        }
+        EXPECT_EQ(2u, packtest::FilesIn("cut").size()) << "journal, backup or new file left behind";
+        // Cut while undoing: the old data is back.
+        if (holdAt >= 0 && killAt > holdAt) {
+          EXPECT_EQ(data, ReadFileBytes(local + ".pkg"));
+        }
+      }
+    }
+  }
+}
+
+// A planted journal that names files outside the pack's folder moves nothing.
+TEST(PackFaults, JournalOutsideThePackFolderIsRefused) {
+  CreateDirectoryA("planted", nullptr);
+  ASSERT_TRUE(packtest::CopyKitPack("small_lz1_w0", "planted/p"));
+  ASSERT_TRUE(testsupport::WriteFileBytes("outside.txt", "keep"));
+  ASSERT_TRUE(testsupport::WriteFileBytes("planted/p.pkg.replace",
+                                          "forward\nplanted/p.pkg\tplanted/../outside.txt\t\t1\n"
+                                          "planted/p.pkg1\tplanted/p.pkg1\t\t1\nend\n"));
+  {
+    testsupport::ReportCapture reports;
+    EXPECT_TRUE(PackHolds("planted/p", KitFiles("small_lz1_w0")));
+    EXPECT_GT(reports.Count(), 0u);
+  }
+  EXPECT_EQ("keep", ReadFileBytes("outside.txt"));
+  EXPECT_EQ(2u, packtest::FilesIn("planted").size());
 }
