@@ -193,14 +193,14 @@ TEST(ClientCheck, ThousandsOfFilesTakeABoundedNumberOfWorkers) {
     // The first request waits for a second one: the files come in parallel.
     if (index == 0) changed.wait_for(hold, std::chrono::seconds(60), [&] { return now > 1; });
     hold.unlock();
-    Sleep(2);  // a little time in flight, so that workers overlap
+    Sleep(20);  // time in flight, so that requests overlap
     hold.lock();
     --now;
     return testhttp::Script{testhttp::Send(testhttp::Ok(request.substr(4, request.find(' ', 4) - 4)))};
   }, 64);
   EngineTestWindow window;
   UpdateRun run(&window);
-  const int files = 3000;  // a thread each would exhaust the 32-bit address space
+  const int files = 2000;  // a thread each would exhaust the 32-bit address space
   std::vector<DownloadRecord> records;
   for (int i = 0; i < files; ++i)
     records.push_back({server.Url("/f" + std::to_string(i)), "many/f" + std::to_string(i)});
@@ -246,10 +246,11 @@ TEST(ClientCheck, NeedDownloadFilesTakeTheirNamesOnlyWholeAndUnpacked) {
   std::sort(left.begin(), left.end());
   EXPECT_EQ((std::vector<std::string>{"need1.dat", "need2.dat", "need3.dat"}), left);
   // The next pass fetches only what is missing.
+  const int firstPass = server.RequestCount();
   refuse = false;
   EXPECT_TRUE(FetchNeedDownloadFiles(context));
   EXPECT_EQ(plain["Need/need2.dat"], ReadFileBytes("Need/late.dat"));
-  EXPECT_EQ(2 + 4 + 1, server.RequestCount());
+  EXPECT_EQ(firstPass + 1, server.RequestCount());
   EXPECT_EQ(4u, client.FilesBelow("Need").size());
 }
 
