@@ -240,8 +240,8 @@ TEST(ClientCheck, NeedDownloadFilesTakeTheirNamesOnlyWholeAndUnpacked) {
   context.SetTables(tables);
   // One file refused: the batch fails, and only finished files bear a name.
   EXPECT_FALSE(FetchNeedDownloadFiles(context));
-  EXPECT_EQ(plain["Need/need1.dat"], ReadFileBytes("Need/need1.dat"));
-  EXPECT_EQ(plain["Need/need2.dat"], ReadFileBytes("Need/need2.dat"));
+  for (const char* name : {"Need/need1.dat", "Need/need2.dat"})
+    EXPECT_TRUE(plain[name] == ReadFileBytes(name)) << name << " is not the unpacked file";
   std::vector<std::string> left = client.FilesBelow("Need");
   std::sort(left.begin(), left.end());
   EXPECT_EQ((std::vector<std::string>{"need1.dat", "need2.dat", "need3.dat"}), left);
@@ -249,7 +249,7 @@ TEST(ClientCheck, NeedDownloadFilesTakeTheirNamesOnlyWholeAndUnpacked) {
   const int firstPass = server.RequestCount();
   refuse = false;
   EXPECT_TRUE(FetchNeedDownloadFiles(context));
-  EXPECT_EQ(plain["Need/need2.dat"], ReadFileBytes("Need/late.dat"));
+  EXPECT_TRUE(plain["Need/need2.dat"] == ReadFileBytes("Need/late.dat"));
   EXPECT_EQ(firstPass + 1, server.RequestCount());
   EXPECT_EQ(4u, client.FilesBelow("Need").size());
 }
