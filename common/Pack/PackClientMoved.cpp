@@ -110,6 +110,9 @@ bool RenameMovedPacksToOld(std::vector<std::string>* paths) {
   for (const std::string& path : *paths) {
     if (!IsMovedPackName(path.c_str())) continue;
     any = true;
+    // Without a copy to move, an "_old" left by a failed refetch is the one
+    // still to be reconciled; it stays.
+    if (_access(path.c_str(), 0) != 0) continue;
     std::string old = path + "_old";
     EngineFunc::EngineFunc_DeleteFile(old.c_str());
     rename(path.c_str(), old.c_str());

@@ -49,29 +49,31 @@ uint8_t* DecompressBuffer(const uint8_t* image, int* length) {
   return nullptr;
 }
 
-bool UnpackFileInPlace(const char* path) {
-  if (path == nullptr) return false;
+bool UnpackFileTo(const char* packedPath, const char* target) {
+  if (packedPath == nullptr || target == nullptr) return false;
   std::string packed;
-  if (!FilePack::CFilePackIndexMgr::ReadWholeFile(path, &packed, false, 0)) return false;
+  if (!FilePack::CFilePackIndexMgr::ReadWholeFile(packedPath, &packed, false, 0)) return false;
   if (packed.empty()) {
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "文件长度为0");
-    EngineFunc::EngineFunc_DeleteFile(path);
+    EngineFunc::EngineFunc_DeleteFile(packedPath);
     return false;
   }
   int length = static_cast<int>(packed.size());
   uint8_t* plain = DecompressBuffer(reinterpret_cast<const uint8_t*>(packed.data()), &length);
   if (plain == nullptr) return false;
 
-  // Write beside the original and swap only a complete copy.
-  std::string fresh = std::string(path) + "_new";
+  // Write beside the target and swap only a complete copy.
+  std::string fresh = std::string(target) + "_new";
   bool ok = FilePack::WriteFileChecked(fresh.c_str(), plain, static_cast<size_t>(length));
   delete[] plain;
-  ok = ok && FilePack::ReplaceFiles({{fresh, path}});
+  ok = ok && FilePack::ReplaceFiles({{fresh, target}});
   if (!ok) {
     DeleteFileA(fresh.c_str());
     ENGINE_REPORT("false&&\"写入文件失败\"");
   }
   return ok;
 }
+
+bool UnpackFileInPlace(const char* path) { return UnpackFileTo(path, path); }
 
 }  // namespace PackClient

@@ -9,6 +9,9 @@ namespace PackClient {
 uint8_t* DecompressBuffer(const uint8_t* image, int* length);
 // Replaces a packed file by its content; the original stays on any failure.
 bool UnpackFileInPlace(const char* path);
+// Writes the content of a packed file as target (replacing it only with a
+// complete copy); the packed file stays, unless it is empty (deleted).
+bool UnpackFileTo(const char* packedPath, const char* target);
 
 // Largest unpacked image accepted from a file or the network.
 const uint32_t kMaxUnpackedImage = 512u * 1024 * 1024;

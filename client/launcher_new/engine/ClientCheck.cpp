@@ -13,6 +13,7 @@
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 #include "common/Pack/PackClientUnpack.h"
+#include "common/Pack/PackFileIo.h"
 #include "common/Pack/PatchFolders.h"
 #include "common/Pack/PatchPath.h"
 
@@ -23,6 +24,7 @@ const char* const kLauncherLists[] = {"launchercfg/downloadlist.xml", "launcherc
 const char kLibraryList[] = "launchercfg/dlllist.xml";
 const int kServerFileRetries = 3;
 const int kChecksumPasses = 3;
+const char kNeedDownloadSide[] = ".down";
 
 bool NeedDownloadComp(const UpdateContext& run, const std::string& name) {
   for (const NeedDownloadEntry& entry : run.Tables().needDownloads)
@@ -78,6 +80,7 @@ bool FullClientFileCheck(UpdateContext& run) {
   PackClient::ListMissingMovedPacks(&missing);
   for (const std::string& name : missing)
     if (!DownloadServerFile(run, run.Tables().microClientVersionUrl + name, name, kServerFileRetries)) return false;
+  ReconcileLeftOldPacks(run);
   return CheckClientFiles(run);
 }
 
@@ -98,16 +101,33 @@ bool VerifyClientFilesOrWarn(UpdateContext& run) {
 }
 
 bool FetchNeedDownloadFiles(UpdateContext& run) {
+  // Each file arrives under a side name and takes its own name only whole
+  // (and unpacked): a failed or cut batch leaves a missing file, fetched at
+  // the next start, never a packed or partial one that looks present.
+  struct Arrival {
+    std::string name, side;
+    bool comp;
+  };
   std::vector<DownloadRecord> records;
-  std::vector<std::string> packed;
+  std::vector<Arrival> arrivals;
   for (const NeedDownloadEntry& entry : run.Tables().needDownloads) {
     if (!PackClient::CheckClientPath(entry.name.c_str()) || FileExists(entry.name)) continue;
-    records.push_back({run.Tables().microClientVersionUrl + entry.name, entry.name});
-    if (entry.comp) packed.push_back(entry.name);
+    const std::string side = entry.name + kNeedDownloadSide;
+    records.push_back({run.Tables().microClientVersionUrl + entry.name, side});
+    arrivals.push_back({entry.name, side, entry.comp});
   }
-  if (!records.empty() && !DownloadFilesParallel(run, &records)) return false;
-  for (const std::string& name : packed) UnpacksOrIsRemoved(name);
-  return true;
+  const bool all = records.empty() || DownloadFilesParallel(run, &records);
+  for (const Arrival& file : arrivals) {
+    if (!FileExists(file.side)) continue;  // a failed download leaves no side file
+    if (!file.comp) {
+      if (!FilePack::ReplaceFiles({{file.side, file.name}})) DeleteFileWritable(file.side);
+      continue;
+    }
+    // One that does not unpack is dropped; the check goes on.
+    PackClient::UnpackFileTo(file.side.c_str(), file.name.c_str());
+    DeleteFileWritable(file.side);
+  }
+  return all;
 }
 
 bool CheckOtherFiles(UpdateContext& run) {
@@ -129,12 +149,14 @@ bool CheckOtherFiles(UpdateContext& run) {
 
 bool VerifyClientFiles(UpdateContext& run) {
   run.packsChanged = false;
+  bool packsChanged = false;  // over every pass: each reconcile sets the flag anew
   const bool micro = run.Settings().microClientOpen;
   const std::string& base = run.Tables().microClientVersionUrl;
   for (int passes = 0;; ++passes) {
     std::vector<std::string> bad = BadChecksumFiles(run);
     if (bad.empty()) {
-      if (run.packsChanged) {
+      run.packsChanged = packsChanged;
+      if (packsChanged) {
         PackClient::CloseAllPacks();
         PackClient::OpenAllPacks(micro, true);
         if (micro) MicroClientFileCheck(run);
@@ -158,6 +180,7 @@ bool VerifyClientFiles(UpdateContext& run) {
       PackClient::CloseAllPacks();
       PackClient::OpenAllPacks(micro, true);
       ReconcileOldPacks(run);
+      packsChanged = packsChanged || run.packsChanged;
     }
   }
 }

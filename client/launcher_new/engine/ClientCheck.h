@@ -16,6 +16,10 @@ bool VerifyClientFiles(UpdateContext& run);
 // the player told; the caller reports the failure to the window.
 bool VerifyClientFilesOrWarn(UpdateContext& run);
 void ReconcileOldPacks(UpdateContext& run);
+// At the start of a check: an "_old" that an earlier run left beside its
+// present copy (a refetch that failed, a kill before the reconcile) is
+// reconciled now; the packs are reopened when one changed.
+void ReconcileLeftOldPacks(UpdateContext& run);
 
 // A launcher list file ("launchercfg/dlllist.xml") is the LZMA image of an
 // XML text. One that is empty, cannot be opened or does not unpack is

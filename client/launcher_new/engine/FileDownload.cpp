@@ -21,34 +21,39 @@ namespace {
 
 const int kThreadAttempts = 4;
 
-struct FileJob {
-  DownloadRecord record;
-  std::atomic<bool>* ok;
+// The records of one parallel download; workers take them in order.
+struct FileQueue {
+  std::vector<DownloadRecord> records;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> ok{true};
   UpdateContext* run;
 };
 
-unsigned __stdcall DownloadFileThread(void* arg) {
-  FileJob* job = static_cast<FileJob*>(arg);
-  PooledDownLoad pooled;
-  IDownLoad* down = pooled.Get();
-  if (down == nullptr) {
-    *job->ok = false;
-    return 0;
-  }
-  down->SetNotify(GetForegroundWindow(), 0, 1, 1);
-  const std::string url = LowerAsciiUrl(job->record.url);
-  const std::string& local = job->record.localPath;
+// Four attempts; a file that never arrives leaves nothing under its name.
+bool FetchQueuedFile(IDownLoad* down, UpdateContext& run, const DownloadRecord& record) {
+  const std::string url = LowerAsciiUrl(record.url);
+  const std::string& local = record.localPath;
   PackClient::CreateFolders(local.c_str());
   RemovePartialDownloads(local);
   for (int attempt = 1; attempt <= kThreadAttempts; ++attempt) {
-    if (job->run->quitting) break;
+    if (run.quitting) break;
     DeleteUrlCacheEntryA(url.c_str());
     EngineFunc::EngineFunc_DeleteFile(local.c_str());
-    if (FetchOnce(down, url, local, 0)) return 0;
+    if (FetchOnce(down, url, local, 0)) return true;
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "%s 下载失败", url.c_str());
   }
   RemovePartialDownloads(local);
-  *job->ok = false;
+  DeleteFileWritable(local);
+  return false;
+}
+
+unsigned __stdcall DownloadFileThread(void* arg) {
+  FileQueue* queue = static_cast<FileQueue*>(arg);
+  PooledDownLoad pooled;
+  IDownLoad* down = pooled.Get();
+  if (down != nullptr) down->SetNotify(GetForegroundWindow(), 0, 1, 1);
+  for (size_t i; (i = queue->next++) < queue->records.size();)
+    if (down == nullptr || !FetchQueuedFile(down, *queue->run, queue->records[i])) queue->ok = false;
   return 0;
 }
 
@@ -97,18 +102,21 @@ bool DownloadServerFile(UpdateContext& run, const std::string& url, const std::s
 
 bool DownloadFilesParallel(UpdateContext& run, std::vector<DownloadRecord>* records) {
   if (records == nullptr || records->empty()) return true;
-  std::atomic<bool> ok{true};
-  std::vector<FileJob> jobs;
+  FileQueue queue;
+  queue.run = &run;
   std::set<std::string> seen;  // two threads must never write one file
   for (const DownloadRecord& record : *records) {
     if (!PackClient::CheckClientPath(record.localPath.c_str())) continue;  // reported, skipped
     std::string key = PackClient::NormalizePath(record.localPath.c_str()).Str();
-    if (seen.insert(key).second) jobs.push_back({record, &ok, &run});
+    if (seen.insert(key).second) queue.records.push_back(record);
   }
+  // A fresh install lists thousands of files; a thread each would exhaust
+  // a 32-bit address space with their stacks.
+  const size_t workers = std::min<size_t>(kMaxDownloadWorkers, queue.records.size());
   std::vector<ScopedHandle> threads;
-  for (FileJob& job : jobs)
-    if (!StartWorker(&DownloadFileThread, &job, &threads)) ok = false;  // its file is not fetched
+  for (size_t i = 0; i < workers; ++i) StartWorker(&DownloadFileThread, &queue, &threads);
+  if (threads.empty() && !queue.records.empty()) queue.ok = false;  // nothing fetches them
   WaitForWorkers(threads);
   records->clear();
-  return ok;
+  return queue.ok;
 }

@@ -38,9 +38,11 @@ bool IsFtpUrl(const std::string& url);
 // is a failure.
 bool DownloadServerFile(UpdateContext& run, const std::string& url, const std::string& localPath, int maxRetries);
 
-// One thread per record (records naming the same file once), each with a
-// pooled downloader and four attempts; true when every file arrived. A
-// thread that cannot start counts as a failed file. Empties records.
+// At most kMaxDownloadWorkers threads take the records from one queue
+// (records naming the same file once), each with a pooled downloader and
+// four attempts per file; true when every file arrived. A file that did not
+// arrive leaves nothing under its local path. Empties records.
+const int kMaxDownloadWorkers = 16;
 bool DownloadFilesParallel(UpdateContext& run, std::vector<DownloadRecord>* records);
 
 // One download call as the client check makes it (start and end 0, no

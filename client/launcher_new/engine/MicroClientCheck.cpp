@@ -75,6 +75,7 @@ void OpenMovedPackIndexes() {
 bool MicroClientFileCheck(UpdateContext& run) {
   run.SetStage(UpdateStage::ClientFilesPrepare);
   if (!FetchMissingMovedPacks(run) || !LoadLauncherCfgLists(run)) return false;
+  ReconcileLeftOldPacks(run);
   OpenMovedPackIndexes();
   run.SetStage(UpdateStage::ClientFilesDownload);
   MicroResourceMap map;

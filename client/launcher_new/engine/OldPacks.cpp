@@ -63,7 +63,9 @@ void ReconcileOldPacks(UpdateContext& run) {
   // The packs are opened here, once, on this thread; the workers only look up.
   for (const PackClient::MoveAsidePair& pair : std::vector<PackClient::MoveAsidePair>(PackClient::MoveAsideListAll())) {
     const std::string source = pair.source.Str(), copy = pair.target.Str();
-    if (!FileExists(copy + "_old")) continue;
+    // An "_old" whose copy has not arrived waits for it: only the pair
+    // tells which resources changed.
+    if (!FileExists(copy + "_old") || !FileExists(copy)) continue;
     FilePack::CFilePackIndexMgr* pack = PackClient::GetPackManagerForPath(source.c_str());
     if ((pack == nullptr || !pack->IsOpen()) && !reopened) {
       PackClient::OpenAllPacks(micro, false);
@@ -82,4 +84,11 @@ void ReconcileOldPacks(UpdateContext& run) {
   for (OldPackJob& job : jobs) StartWorker(&ReconcileOldPack, &job, &threads);
   WaitForWorkers(threads);
   run.packsChanged = changed.load();
+}
+
+void ReconcileLeftOldPacks(UpdateContext& run) {
+  ReconcileOldPacks(run);
+  if (!run.packsChanged) return;
+  PackClient::CloseAllPacks();
+  PackClient::OpenAllPacks(run.Settings().microClientOpen, true);
 }

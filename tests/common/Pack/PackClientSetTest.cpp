@@ -78,6 +78,10 @@ TEST(PackClientMoved, ListsAndTheirOperations) {
   EXPECT_TRUE(PackClient::RenameMovedPacksToOld(&paths));
   EXPECT_EQ("new", ReadFileBytes("data/005.pkg2_old"));
   EXPECT_FALSE(FileExists("data/005.pkg2"));
+  // Nothing to move: the "_old" still to be reconciled stays.
+  paths = {"data/005.pkg2"};
+  EXPECT_TRUE(PackClient::RenameMovedPacksToOld(&paths));
+  EXPECT_EQ("new", ReadFileBytes("data/005.pkg2_old"));
   paths = {"data/x.pkg2"};
   EXPECT_FALSE(PackClient::RenameMovedPacksToOld(&paths));
   EXPECT_TRUE(FileExists("data/x.pkg2"));

@@ -3,6 +3,13 @@
 
 #include "TestHttpServer.h"  // winsock2 before windows
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+
 #include "ClientCheck.h"
 #include "EngineRun.h"
 #include "FileDownload.h"
@@ -12,6 +19,7 @@
 #include "ServerListIni.h"
 #include "UpdateContext.h"
 #include "VersionChain.h"
+#include "common/MD5Checksum.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
 #include "support/TestSupport.h"
@@ -181,29 +189,100 @@ TEST(ClientCheck, SingleFileDownloads) {
   EXPECT_FALSE(testsupport::FileExists("m.bin_0"));  // a failed file leaves no part behind
 }
 
-TEST(ClientCheck, ManyFilesAtOnce) {
+TEST(ClientCheck, ThousandsOfFilesTakeABoundedNumberOfWorkers) {
   ClientFolder client("ParallelFiles");
-  testhttp::Server server([](const std::string& request, int) {
+  std::mutex lock;
+  std::condition_variable changed;
+  int now = 0, most = 0;
+  testhttp::Server server([&](const std::string& request, int index) {
+    std::unique_lock<std::mutex> hold(lock);
+    most = std::max(most, ++now);
+    changed.notify_all();
+    // The first request waits for a second one: the files come in parallel.
+    if (index == 0) changed.wait_for(hold, std::chrono::seconds(60), [&] { return now > 1; });
+    hold.unlock();
+    Sleep(20);  // time in flight, so that requests overlap
+    hold.lock();
+    --now;
     return testhttp::Script{testhttp::Send(testhttp::Ok(request.substr(4, request.find(' ', 4) - 4)))};
-  });
+  }, 64);
   EngineTestWindow window;
   UpdateRun run(&window);
+  const int files = 2000;  // a thread each would exhaust the 32-bit address space
   std::vector<DownloadRecord> records;
-  for (int i = 0; i < 70; ++i)  // more threads than one wait takes
+  for (int i = 0; i < files; ++i)
     records.push_back({server.Url("/f" + std::to_string(i)), "many/f" + std::to_string(i)});
   records.push_back({server.Url("/f0"), "MANY\\F0"});      // the same file once
   records.push_back({server.Url("/x"), "../outside/x"});  // refused, skipped
   ASSERT_TRUE(DownloadFilesParallel(run.Context(), &records));
   EXPECT_TRUE(records.empty());
-  EXPECT_EQ(70, server.RequestCount());
-  EXPECT_EQ("/f69", ReadFileBytes("many/f69"));
+  EXPECT_EQ(files, server.RequestCount());
+  for (int i = 0; i < files; ++i) ASSERT_EQ("/f" + std::to_string(i), ReadFileBytes("many/f" + std::to_string(i)));
   EXPECT_FALSE(testsupport::FileExists("../outside/x"));
+  EXPECT_LE(most, kMaxDownloadWorkers);
+  EXPECT_GT(most, 1) << "no second request came while the first waited";
 }
+
+TEST(ClientCheck, NeedDownloadFilesTakeTheirNamesOnlyWholeAndUnpacked) {
+  ClientFolder client("NeedWhole");
+  const std::string served = UpdateDir() + "/www/good/micro/1.0.0.3";
+  std::atomic<bool> refuse{true};
+  testhttp::Server server([&](const std::string& request, int) {
+    const std::string path = request.substr(4, request.find(' ', 4) - 4);
+    const bool late = path == "/need/late.dat";  // need2.dat under another name
+    if (late && refuse)
+      return testhttp::Script{testhttp::Send(testhttp::Reply("404 Not Found", "Content-Length: 0\r\n", ""))};
+    return testhttp::Script{testhttp::Send(testhttp::Ok(ReadFileBytes(served + (late ? "/need/need2.dat" : path))))};
+  });
+  std::map<std::string, std::string> plain;  // the fixture's own unpacked bytes
+  for (const auto& row : ExpectLines("expect.txt"))
+    if (row[0] == "file") plain[row[1]] = ReadFileBytes(UpdateDir() + "/" + row[2]);
+  testsupport::ReportCapture reports;
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  UpdateContext& context = run.Context();
+  context.SetDownloaderRetry(DOWNLOAD_RETRY_LIMITED, 1, 1);  // one request per attempt
+  LauncherCfg::ServerListTables tables;
+  tables.microClientVersionUrl = server.Url("/");
+  tables.needDownloads = {{"Need/need1.dat", false}, {"Need/need2.dat", true}, {"Need/late.dat", true}};
+  context.SetTables(tables);
+  // One file refused: the batch fails, and only finished files bear a name.
+  EXPECT_FALSE(FetchNeedDownloadFiles(context));
+  for (const char* name : {"Need/need1.dat", "Need/need2.dat"})
+    EXPECT_TRUE(plain[name] == ReadFileBytes(name)) << name << " is not the unpacked file";
+  std::vector<std::string> left = client.FilesBelow("Need");
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ((std::vector<std::string>{"need1.dat", "need2.dat", "need3.dat"}), left);
+  // The next pass fetches only what is missing.
+  const int firstPass = server.RequestCount();
+  refuse = false;
+  EXPECT_TRUE(FetchNeedDownloadFiles(context));
+  EXPECT_TRUE(plain["Need/need2.dat"] == ReadFileBytes("Need/late.dat"));
+  EXPECT_EQ(firstPass + 1, server.RequestCount());
+  EXPECT_EQ(4u, client.FilesBelow("Need").size());
+}
+
+namespace {
+
+const char* const kOldPackFiles[] = {"006.pkg", "006.pkg1", "006.pkg2", "006.pkg2_old"};
+
+// The reconciled pack: the resources the new index changed or dropped are
+// gone, the others stay; no "_old" is left.
+void ExpectReconciled(const std::string& base) {
+  EXPECT_FALSE(testsupport::FileExists(base + ".pkg2_old")) << base;
+  FilePack::CFilePackIndexMgr pack;
+  ASSERT_TRUE(pack.OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), false)) << base;
+  std::istringstream expect(ReadFileBytes(UpdateDir() + "/oldpacks/expect.txt"));
+  for (std::string kind, key; expect >> kind >> key;)
+    EXPECT_EQ(kind == "keep", pack.HasFile(key.c_str())) << base << " " << key;
+}
+
+}  // namespace
 
 TEST(ClientCheck, OldPackCopyRemovesChangedResources) {
   ClientFolder client("OldPacks");
   const std::string from = UpdateDir() + "/oldpacks/data/";
-  for (const char* name : {"006.pkg", "006.pkg1", "006.pkg2", "006.pkg2_old"})
+  for (const char* name : kOldPackFiles)
     ASSERT_TRUE(CopyFileA((from + name).c_str(), (std::string("data/") + name).c_str(), FALSE));
   EngineTestWindow window;
   window.Configure(client.Settings());
@@ -211,12 +290,60 @@ TEST(ClientCheck, OldPackCopyRemovesChangedResources) {
   PackClient::OpenAllPacks(false, false);
   ReconcileOldPacks(run.Context());
   PackClient::CloseAllPacks();
-  EXPECT_FALSE(testsupport::FileExists("data/006.pkg2_old"));
   EXPECT_TRUE(run.Context().packsChanged);  // data/006 is a source of the move list
-  FilePack::CFilePackIndexMgr pack;
-  ASSERT_TRUE(pack.OpenPack("Data/006.pkg1", "Data/006.pkg", false));
-  std::istringstream expect(ReadFileBytes(UpdateDir() + "/oldpacks/expect.txt"));
-  for (std::string kind, key; expect >> kind >> key;) EXPECT_EQ(kind == "keep", pack.HasFile(key.c_str())) << key;
+  ExpectReconciled("data/006");
+}
+
+TEST(ClientCheck, OldPackCopyLeftByAnEarlierRunIsReconciledAtTheStart) {
+  ClientFolder client("OldPacksLeft");
+  const std::string from = UpdateDir() + "/oldpacks/data/";
+  for (const char* name : kOldPackFiles)
+    ASSERT_TRUE(CopyFileA((from + name).c_str(), (std::string("data/") + name).c_str(), FALSE));
+  // Nothing else to fetch.
+  ASSERT_TRUE(testsupport::WriteFileBytes("LauncherCfg/effectlist.xml", "-"));
+  ASSERT_TRUE(testsupport::WriteFileBytes("Lib/b.dll", "b"));
+  EngineTestWindow window;
+  window.Configure(client.Settings());
+  UpdateRun run(&window);
+  EXPECT_TRUE(FullClientFileCheck(run.Context()));
+  PackClient::CloseAllPacks();
+  ExpectReconciled("data/006");
+}
+
+TEST(ClientCheck, PackCopyRefetchedAfterAFailedPassIsStillReconciled) {
+  ClientFolder client("OldPacksRefetch");
+  const std::string from = UpdateDir() + "/oldpacks/data/006";
+  const std::string fresh = ReadFileBytes(from + ".pkg2");
+  // Two packs whose copies are the old index: 006's is served, 007's
+  // refused for the first pass's four attempts.
+  for (const char* base : {"data/006", "data/007"}) {
+    ASSERT_TRUE(CopyFileA((from + ".pkg").c_str(), (std::string(base) + ".pkg").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((from + ".pkg1").c_str(), (std::string(base) + ".pkg1").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((from + ".pkg2_old").c_str(), (std::string(base) + ".pkg2").c_str(), FALSE));
+  }
+  std::atomic<int> refused{0};
+  testhttp::Server server([&](const std::string& request, int) {
+    if (request.find("GET /data/007.pkg2 ") == 0 && ++refused <= 4)
+      return testhttp::Script{testhttp::Send(testhttp::Reply("404 Not Found", "Content-Length: 0\r\n", ""))};
+    return testhttp::Script{testhttp::Send(testhttp::Ok(fresh))};
+  });
+  testsupport::ReportCapture reports;
+  EngineTestWindow window;
+  window.Configure(client.Settings());
+  UpdateRun run(&window);
+  UpdateContext& context = run.Context();
+  context.SetupGlobalDownloader();
+  context.SetDownloaderRetry(DOWNLOAD_RETRY_LIMITED, 1, 1);  // one request per attempt
+  LauncherCfg::ServerListTables tables;
+  tables.microClientVersionUrl = server.Url("/");
+  const std::string md5 = CMD5Checksum::GetFileMD5((from + ".pkg2").c_str()).Str();
+  tables.checksums = {{"data/006.pkg2", md5}, {"data/007.pkg2", md5}};
+  context.SetTables(tables);
+  PackClient::OpenAllPacks(false, false);
+  EXPECT_TRUE(VerifyClientFiles(context));
+  EXPECT_EQ(5, refused.load());
+  PackClient::CloseAllPacks();
+  for (const char* base : {"data/006", "data/007"}) ExpectReconciled(base);
 }
 
 TEST(Ping, WithoutTheNetworkEveryRowKeepsItsDefault) {
