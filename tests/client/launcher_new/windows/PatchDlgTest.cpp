@@ -150,6 +150,10 @@ TEST_F(PatchDlg, AgreementActsOnlyOnAChange) {
 }
 
 TEST_F(PatchDlg, UpdateCompleteEnablesExitAndStartOnceAgreed) {
+  // The run's own stage would replace the one the message sets: it gives up
+  // on its dead address first, which takes a while on a loaded machine.
+  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }))
+      << "the run never gave up on the server list";
   Send(WM_AGREE_OFF);
   l.main->EnableButton(LauncherButton::Exit, false);
   l.main->Run()->SetProgress(0, 1);
@@ -157,7 +161,7 @@ TEST_F(PatchDlg, UpdateCompleteEnablesExitAndStartOnceAgreed) {
   EXPECT_TRUE(LooksDisabled(Button(PanelLayout::kStart)));
   EXPECT_FALSE(LooksDisabled(Button(PanelLayout::kExit)));
   EXPECT_EQ(l.main->Run()->ProgressTotal(), l.main->Run()->ProgressDone());
-  EXPECT_TRUE(PumpUntil([&] { return windriver::WindowText(l.panel->m_hWnd) == "更新完成"; }));
+  EXPECT_TRUE(PumpUntil([&] { return windriver::WindowText(l.panel->m_hWnd) == "更新完成"; })) << "the status text";
   Send(WM_AGREE_ON);
   EXPECT_FALSE(LooksDisabled(Button(PanelLayout::kStart)));
 }
