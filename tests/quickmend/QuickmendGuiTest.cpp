@@ -84,9 +84,11 @@ struct Quickmend {
   windriver::Process process;
   HWND dialog = nullptr;
 
-  // url as the whole command line, as the launcher passes it.
+  // url as the whole command line, as the launcher passes it. The lifetime
+  // only ends a program that hangs: six attempts on a loaded machine take
+  // minutes.
   bool Launch(const std::string& dir, const std::string& url) {
-    return process.Start(WindowsPath(QUICKMEND_EXE), url, dir, 240000);
+    return process.Start(WindowsPath(QUICKMEND_EXE), url, dir, 600000);
   }
   bool Start(const std::string& dir, const std::string& url) {
     if (!Launch(dir, url)) return false;
