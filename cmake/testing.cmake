@@ -17,8 +17,10 @@ function(zarn_add_test)
   else()
     add_test(NAME ${_name} COMMAND ${A_COMMAND})
   endif()
+  # A bound only ends a program that hangs: about three times what the program
+  # takes with its 32-bit half emulated on a loaded machine.
   if(NOT A_TIMEOUT)
-    set(A_TIMEOUT 180)
+    set(A_TIMEOUT 600)
   endif()
   set_tests_properties(${_name} PROPERTIES LABELS "${A_LABELS};${ZARN_TEST_ARCH}" TIMEOUT ${A_TIMEOUT}
     ENVIRONMENT "ZARN_FIXTURES=${CMAKE_BINARY_DIR}/fixtures")

@@ -12,9 +12,11 @@
 
 namespace testhttp {
 
-// A downloader with short time-outs and 3 tries (the first WinINet object
-// of a session starts with none).
-inline std::unique_ptr<IDownLoad> MakeDownLoad(int type, uint32_t timeoutMs = 2000) {
+// A downloader with 3 tries (the first WinINet object of a session starts
+// with none). The default time-outs outlast any answer of a loaded test
+// server; a test that needs one to fire passes a short one against a long
+// stall.
+inline std::unique_ptr<IDownLoad> MakeDownLoad(int type, uint32_t timeoutMs = 30000) {
   std::unique_ptr<IDownLoad> d(CreateDownLoad(type));
   d->SetTimeouts(timeoutMs, timeoutMs, timeoutMs);
   d->SetRetry(DOWNLOAD_RETRY_LIMITED, 0, 3);

@@ -104,10 +104,19 @@ bool Server::ReadRequest(SOCKET s, std::string& request) {
     FD_SET(s, &set);
     timeval tv = {0, 20000};
     if (select(0, &set, nullptr, nullptr, &tv) <= 0) continue;
-    char c;
-    if (recv(s, &c, 1, 0) != 1) return false;
-    request += c;
-    if (request.size() >= 4 && request.compare(request.size() - 4, 4, "\r\n\r\n") == 0) return true;
+    // What came is looked at first and taken only up to the header's end: a
+    // kept connection's next request stays for the next call. A byte at a
+    // time would take seconds of a loaded machine, racing the client's
+    // time-out.
+    char buffer[4096];
+    const int seen = recv(s, buffer, sizeof(buffer), MSG_PEEK);
+    if (seen <= 0) return false;
+    const size_t from = request.size() < 3 ? 0 : request.size() - 3;
+    const size_t end = (request + std::string(buffer, seen)).find("\r\n\r\n", from);
+    const int take = end == std::string::npos ? seen : static_cast<int>(end + 4 - request.size());
+    if (recv(s, buffer, take, 0) != take) return false;
+    request.append(buffer, take);
+    if (end != std::string::npos) return true;
   }
   return false;
 }

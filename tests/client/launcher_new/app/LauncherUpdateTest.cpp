@@ -71,7 +71,7 @@ testing::AssertionResult LineWritten(const std::string& path, std::string* text)
   return testsupport::WaitFor(path + " with a whole line", [&] {
     *text = ReadFileBytes(path);
     return text->find('\n') != std::string::npos;
-  }, 60000);
+  });
 }
 
 struct Watched {
@@ -140,7 +140,9 @@ TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
                           [](const std::string& s) { return s.find("KB/S") != std::string::npos; }))
       << run.Seen();
   // The exit button is usable again.
-  EXPECT_EQ(0, windriver::WindowProp(GetDlgItem(run.panel, 1001), "ZarnSkinDisabled"));
+  EXPECT_TRUE(testsupport::WaitFor("the exit button usable again", [&] {
+    return windriver::WindowProp(GetDlgItem(run.panel, 1001), "ZarnSkinDisabled") == 0;
+  }));
   // The stage bar fills on the next repaint: its last column shows the
   // bar's colour.
   RECT r;
@@ -148,7 +150,7 @@ TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
   windriver::Image shot;
   EXPECT_TRUE(testsupport::WaitFor("the stage bar's last column in its colour", [&] {
     return windriver::CaptureScreen(r, &shot) && shot.Pixel(140 + 299, 378 + 2) == 0xFFC800u;
-  }, 60000));
+  }));
   testsupport::WriteFileBytes("launcher_update.png", windriver::EncodePng(shot));
 
   // The client is current.
@@ -171,7 +173,7 @@ TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
   DWORD_PTR result = 0;
   SendMessageTimeoutA(run.main, 2029, 0, 0, SMTO_NORMAL, 30000, &result);
   DWORD code = 0;
-  ASSERT_TRUE(run.process.WaitExit(30000, &code));
+  ASSERT_TRUE(run.process.WaitExit(testsupport::kEventWaitMs, &code));
   EXPECT_EQ(kLeft, code);
   std::string line;
   EXPECT_TRUE(LineWritten(dir + "\\fake_game.exe.cmdline", &line)) << "the game did not start";
@@ -182,9 +184,9 @@ TEST(LauncherUpdate, WholeUpdateShowsItsStagesThenStartsTheGame) {
 TEST(LauncherUpdate, OlderLauncherHandsOverToTheEmergencyUpdater) {
   std::string dir = Client("oldlauncher", "oldlauncher");
   Watched run;
-  run.Watch(dir, "", 120000);  // until the program ends
+  run.Watch(dir, "");  // until the program ends
   DWORD code = 0;
-  ASSERT_TRUE(run.process.WaitExit(30000, &code)) << run.Seen();
+  ASSERT_TRUE(run.process.WaitExit(testsupport::kEventWaitMs, &code)) << run.Seen();
   EXPECT_EQ(kLeft, code);
   // The shell puts the program's name first; the updater takes the rest.
   std::string want = "\"Quickmend.exe\" http://127.0.0.1:" + std::to_string(Port()) + "/good/patch/launcher/13\n";

@@ -13,9 +13,9 @@ def main(argv):
         return 2
     code, required, forbidden, command = int(argv[1]), argv[2].split("|"), argv[3], argv[4:]
     try:
-        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=50)
+        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=240)
     except subprocess.TimeoutExpired:
-        print("FAIL: no end within 50 s")
+        print("FAIL: no end within 240 s")
         return 1
     out = run.stdout
     sys.stdout.write(out.decode("utf-8", "replace"))

@@ -76,14 +76,18 @@ TEST(PingRun, EveryBehaviourMeasuredAndChosen) {
 
   ServerPing::PingRunStats stats = {};
   ReportCapture reports;
+  // The silent and hung rows keep the run for its whole wait; the answering
+  // ones must come within it however loaded the machine, so it is longer
+  // than the launcher's own.
+  const DWORD wait = 20000;
   const DWORD start = GetTickCount();
-  ServerPing::RunPing(list, ServerPing::kPingWaitMs, &stats);
+  ServerPing::RunPing(list, wait, &stats);
   const DWORD end = GetTickCount();
 
   EXPECT_EQ(1, done.calls);
-  // A hung connect lasts the system's minutes; the run waits its 5 s only.
+  // A hung connect lasts the system's minutes; the run waits its own wait only.
   EXPECT_LT(end - done.at, 30000u) << "ms of teardown with a hung connect";
-  EXPECT_LT(end - start, 45000u) << "ms of the whole run";
+  EXPECT_LT(end - start, wait + 40000u) << "ms of the whole run";
   EXPECT_EQ(0, stats.outstandingAfterTeardown);
   EXPECT_EQ(0u, ServerSessionManager::GetInstance().Count());
   EXPECT_TRUE(reports.Contains("解压失败"));
@@ -96,7 +100,7 @@ TEST(PingRun, EveryBehaviourMeasuredAndChosen) {
   EXPECT_EQ(order, Names(list));
   for (const ServerEntry& e : list.Rows()) {
     if (answered[e.name]) {
-      EXPECT_LT(e.ping, static_cast<int>(ServerPing::kPingWaitMs)) << e.name;  // answered within the wait
+      EXPECT_LT(e.ping, static_cast<int>(wait)) << e.name;  // answered within the wait
     } else {
       EXPECT_EQ(10000, e.ping) << e.name;
     }
@@ -106,10 +110,11 @@ TEST(PingRun, EveryBehaviourMeasuredAndChosen) {
 TEST(PingRun, DelayedAnswerGivesHalfTheRoundTrip) {
   ServerList list;
   list.Add(Row("delay", 0, 0));
-  ServerPing::RunPing(list, ServerPing::kPingWaitMs, nullptr);
+  // The run ends with the answer: a long wait costs nothing.
+  ServerPing::RunPing(list, testsupport::kEventWaitMs, nullptr);
   // The peer answers after 300 ms.
   EXPECT_GE(list.Rows()[0].ping, 145);
-  EXPECT_LT(list.Rows()[0].ping, static_cast<int>(ServerPing::kPingWaitMs)) << "answered within the run's wait";
+  EXPECT_LT(list.Rows()[0].ping, static_cast<int>(testsupport::kEventWaitMs)) << "answered within the run's wait";
 }
 
 TEST(PingRun, EmptyListEndsAtOnce) {

@@ -86,7 +86,9 @@ TEST_F(PanelPopups, WebLoginFromThePageStartsTheGameOnce) {
   EXPECT_EQ(E_NOTIMPL, handler->TranslateUrl(0, &url[0], &out));
   EXPECT_EQ(ends + 1, FolderEnvironment::ends);  // the game started and the launcher left
   EXPECT_NE(std::string::npos, ReadFileBytes("LauncherCfg\\config.xml").find("bigarea=\"3\""));
-  ASSERT_TRUE(PumpUntil([] { return !ReadFileBytes("fake_game.exe.cmdline").empty(); }));
+  // The stand-in makes the file before it writes its line.
+  ASSERT_TRUE(PumpUntil([] { return ReadFileBytes("fake_game.exe.cmdline").find('\n') != std::string::npos; }))
+      << "the game's command line";
   EXPECT_EQ(" 0 ann " + key + " 1700000000 7\n", ReadFileBytes("fake_game.exe.cmdline"));
   // One page hands over one login.
   url = LoginUrl("again");

@@ -1,7 +1,7 @@
 // Stands in for the game client and for the emergency updater: records its
 // command line and the unmasked server_list.ini of its folder in
 // "<program>.record", then ends. With the argument "wait" it runs until
-// "<program>.stop" appears (at most 60 s), so that it can be found running.
+// "<program>.stop" appears (at most 5 min), so that it can be found running.
 #include <windows.h>
 
 #include <cstdio>
@@ -37,7 +37,7 @@ int main() {
   const std::string stem = ProgramStem();
   const char* line = GetCommandLineA();
   if (strstr(line, "wait") != nullptr) {
-    for (int i = 0; i < 600 && GetFileAttributesA((stem + ".stop").c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+    for (int i = 0; i < 3000 && GetFileAttributesA((stem + ".stop").c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
     return 0;
   }
   std::string ini = ReadAll("server_list.ini");
