@@ -123,11 +123,15 @@ void IoHandler::OnCompletion(Session* session, OVERLAPPEDEX* record, DWORD bytes
     return;
   }
   NetHold io(session->IoLock());
+  bool firstRecvWaits = false;
+  if (type == kIoSend) session->EndSend();
+  if (type == kIoRecv) firstRecvWaits = session->EndRecv();
   if (!session->IsCurrent(record)) {
     // From an earlier use of this recycled session: nothing of it may touch
-    // the new use, and nothing is posted for it.
+    // the new use. Its record is free now for the new use's first receive.
     EngineFunc::EngineFunc_DebugPrint(0, type == kIoSend ? "SEND有问题,ID:%d,是否关闭:%d" : "RECV有问题,ID:%d,是否关闭:%d",
                                       id, session->ShouldClose() ? 1 : 0);
+    if (firstRecvWaits && !session->ShouldClose() && !session->PreRecv()) session->SetClose();
     return;
   }
   if (!ok) {

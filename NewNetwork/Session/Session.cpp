@@ -46,6 +46,9 @@ Session::Session(const IOHANDLER_DESC* desc, uint32_t id)
       m_bAcceptNoPause(0),
       m_bSessionFlag(0),
       m_stamp(0),
+      m_sendInFlight(false),
+      m_recvInFlight(false),
+      m_recvDeferred(false),
       m_inPool(false),
       m_usable(false) {
   if (desc == nullptr) {
@@ -104,6 +107,8 @@ bool Session::Send(uint32_t size, const char* packet) {
 }
 
 bool Session::PreSend() {
+  // A send of the use before still owns the record: a later pass posts.
+  if (m_sendInFlight.load()) return true;
   char* region = nullptr;
   int length = 0;
   if (!m_sendBuffer.GetSendRegion(&region, &length)) return true;
@@ -115,9 +120,11 @@ bool Session::PreSend() {
   PrepareRecord(m_sendRecord, kIoSend);
   WSABUF buffer = {static_cast<ULONG>(length), region};
   DWORD sent = 0;
+  m_sendInFlight.store(true);
   if (WSASend(m_socket.Get(), &buffer, 1, &sent, 0, &m_sendRecord.overlapped, nullptr) == SOCKET_ERROR) {
     int error = WSAGetLastError();
     if (error != WSA_IO_PENDING) {
+      m_sendInFlight.store(false);
       if (error == WSAENOBUFS) ShowNoBuffers(error);
       return false;  // no completion will come: the session closes instead of stalling
     }
@@ -138,9 +145,11 @@ bool Session::PreRecv() {
   WSABUF buffer = {static_cast<ULONG>(length), region};
   DWORD received = 0;
   DWORD flags = 0;
+  m_recvInFlight.store(true);
   if (WSARecv(m_socket.Get(), &buffer, 1, &received, &flags, &m_recvRecord.overlapped, nullptr) == SOCKET_ERROR) {
     int error = WSAGetLastError();
     if (error != WSA_IO_PENDING) {
+      m_recvInFlight.store(false);
       if (error == WSAENOBUFS) ShowNoBuffers(error);
       return false;
     }
@@ -222,6 +231,7 @@ void Session::ResetLocked() {
   InterlockedExchange(&m_closePending, 0);
   InterlockedExchange(&m_closeFlag, 0);
   m_scrambledCount = 0;
+  m_recvDeferred = false;
   RenewStamp();
 }
 
@@ -248,7 +258,18 @@ void Session::ResetForPool() {
 bool Session::PostFirstRecv() {
   NetHold io(m_ioLock);
   RenewStamp();
+  if (m_recvInFlight.load()) {
+    m_recvDeferred = true;
+    return true;
+  }
   return PreRecv();
+}
+
+bool Session::EndRecv() {
+  m_recvInFlight.store(false);
+  const bool deferred = m_recvDeferred;
+  m_recvDeferred = false;
+  return deferred;
 }
 
 void Session::ReuseForAccept(HANDLE completionPort) {

@@ -62,8 +62,15 @@ class Session {
   void ResetForPool();
   // A new use: buffers emptied, flags cleared, new stamp.
   void ResetForUse();
-  // Connected: a new stamp and the first receive.
+  // Connected: a new stamp and the first receive. While a receive of the
+  // use before is still in flight its record cannot be rewritten: the first
+  // receive then waits for that completion (EndRecv).
   bool PostFirstRecv();
+  // A completion of the send or receive record was taken from the port, so
+  // the record is free again. EndRecv is called with the I/O lock held and
+  // says whether a first receive waits to be posted.
+  void EndSend() { m_sendInFlight.store(false); }
+  bool EndRecv();
   // Accept side: the socket disconnected for reuse, then listening again.
   void ReuseForAccept(HANDLE completionPort);
   bool ListenAgain(SOCKET listenSocket);
@@ -132,6 +139,11 @@ class Session {
   uint8_t m_bAcceptNoPause;
   uint8_t m_bSessionFlag;
   std::atomic<uint64_t> m_stamp;
+  // The kernel owns a record from its post to its completion, whatever use
+  // the session has meanwhile; the flags outlive every reset.
+  std::atomic<bool> m_sendInFlight;
+  std::atomic<bool> m_recvInFlight;
+  bool m_recvDeferred;  // guarded by the I/O lock
   NetLock m_ioLock;  // a completion's work against recycling
   bool m_inPool;     // guarded by the pool's lock
   bool m_usable;
