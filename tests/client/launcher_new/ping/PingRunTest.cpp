@@ -112,8 +112,8 @@ TEST(PingRun, DelayedAnswerGivesHalfTheRoundTrip) {
   list.Add(Row("delay", 0, 0));
   // The run ends with the answer: a long wait costs nothing.
   ServerPing::RunPing(list, testsupport::kEventWaitMs, nullptr);
-  // The peer answers after 300 ms.
-  EXPECT_GE(list.Rows()[0].ping, 145);
+  // The peer answers after 2 s.
+  EXPECT_GE(list.Rows()[0].ping, 995);
   EXPECT_LT(list.Rows()[0].ping, static_cast<int>(testsupport::kEventWaitMs)) << "answered within the run's wait";
 }
 
