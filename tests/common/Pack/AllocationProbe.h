@@ -1,6 +1,5 @@
-// The largest single allocation made while a probe is alive, from any
-// thread. The test programs that link AllocationProbe.cpp replace the global
-// operator new for this; nothing else changes.
+// The largest single allocation, from any thread, since the probe was made:
+// the test programs that link AllocationProbe.cpp replace operator new.
 #pragma once
 #include <cstddef>
 
@@ -9,9 +8,6 @@ namespace packtest {
 class LargestAllocation {
  public:
   LargestAllocation();
-  ~LargestAllocation();
-  LargestAllocation(const LargestAllocation&) = delete;
-  LargestAllocation& operator=(const LargestAllocation&) = delete;
   size_t Bytes() const;
 };
 

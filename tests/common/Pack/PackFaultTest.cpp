@@ -140,54 +140,40 @@ TEST(PackFaults, ReadOnlyTargetsAreReplaced) {
   }
 }
 
-// Cut at every point of the pair's replace, on the way forward and while a
-// failed replace is undone: the next open finishes or undoes it, and every
-// entry reads as the kit wrote it.
+// Cut at every point of the pair's replace, going forward and while a
+// failed replace is undone (the index held once the data is renamed): the
+// next open finishes or undoes it, and every entry reads as the kit wrote it.
 TEST(PackFaults, CompactionCutBetweenRenamesIsFinishedAtOpen) {
   CreateDirectoryA("cut", nullptr);
   const std::string local = "cut/p";
-  for (const char* pack : {"small_lz0_w1", "small_lz1_w0"}) {
-    auto files = KitFiles(pack);
-    // Hold point 2 (data renamed): the index rename fails and the replace is undone.
-    for (int holdAt : {-1, 2}) {
-      bool finished = false;
-      for (int killAt = 0; !finished; ++killAt) {
-        SCOPED_TRACE(::testing::Message() << pack << " hold " << holdAt << " kill at " << killAt);
-        ASSERT_LT(killAt, 20) << "the replace never ran to its end";
-        for (const std::string& name : packtest::FilesIn("cut")) DeleteFileA(("cut/" + name).c_str());
-        ASSERT_TRUE(packtest::CopyKitPack(pack, local));
-        const std::string data = ReadFileBytes(local + ".pkg");
-        g_killAt = killAt;
-        g_holdAt = holdAt;
-        g_holdPath = local + ".pkg1";
-        bool killed = false, compacted = false;
-        {
-          testsupport::ReportCapture quiet;
-          CFilePackIndexMgr m;
-          ASSERT_TRUE(m.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), true));
-          FaultScope scope({nullptr, nullptr, CutReplace});
-          try {
-            compacted = m.CompactPack();
-          } catch (const Killed&) {
-            killed = true;
-          }
-        }
-        if (g_held != INVALID_HANDLE_VALUE) CloseHandle(g_held);
-        g_held = INVALID_HANDLE_VALUE;
-        finished = !killed;
-        if (!killed) {
-          EXPECT_EQ(holdAt < 0, compacted);
-        }
-        {
-          testsupport::ReportCapture quiet;
-          EXPECT_TRUE(PackHolds(local, files));
-        }
-        EXPECT_EQ(2u, packtest::FilesIn("cut").size()) << "journal, backup or new file left behind";
-        // Cut while undoing: the old data is back.
-        if (holdAt >= 0 && killAt > holdAt) {
-          EXPECT_EQ(data, ReadFileBytes(local + ".pkg"));
+  const auto files = KitFiles("small_lz1_w0");
+  g_holdPath = local + ".pkg1";
+  for (int holdAt : {-1, 2}) {
+    bool killed = true;
+    for (int killAt = 0; killed; ++killAt) {
+      SCOPED_TRACE(::testing::Message() << "hold " << holdAt << " kill at " << killAt);
+      ASSERT_LT(killAt, 20) << "the replace never ran to its end";
+      for (const std::string& name : packtest::FilesIn("cut")) DeleteFileA(("cut/" + name).c_str());
+      ASSERT_TRUE(packtest::CopyKitPack("small_lz1_w0", local));
+      const std::string data = ReadFileBytes(local + ".pkg");
+      g_killAt = killAt, g_holdAt = holdAt, killed = false;
+      {
+        testsupport::ReportCapture quiet;
+        CFilePackIndexMgr m;
+        ASSERT_TRUE(m.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), true));
+        FaultScope scope({nullptr, nullptr, CutReplace});
+        try {
+          EXPECT_EQ(holdAt < 0, m.CompactPack());
+        } catch (const Killed&) {
+          killed = true;
         }
       }
+      if (g_held != INVALID_HANDLE_VALUE) CloseHandle(g_held);
+      g_held = INVALID_HANDLE_VALUE;
+      testsupport::ReportCapture quiet;
+      EXPECT_TRUE(PackHolds(local, files));
+      EXPECT_EQ(2u, packtest::FilesIn("cut").size()) << "journal, backup or new file left behind";
+      if (holdAt >= 0 && killAt > holdAt) EXPECT_EQ(data, ReadFileBytes(local + ".pkg"));  // undone
     }
   }
 }
@@ -200,11 +186,9 @@ TEST(PackFaults, JournalOutsideThePackFolderIsRefused) {
   ASSERT_TRUE(testsupport::WriteFileBytes("planted/p.pkg.replace",
                                           "forward\nplanted/p.pkg\tplanted/../outside.txt\t\t1\n"
                                           "planted/p.pkg1\tplanted/p.pkg1\t\t1\nend\n"));
-  {
-    testsupport::ReportCapture reports;
-    EXPECT_TRUE(PackHolds("planted/p", KitFiles("small_lz1_w0")));
-    EXPECT_GT(reports.Count(), 0u);
-  }
+  testsupport::ReportCapture reports;
+  EXPECT_TRUE(PackHolds("planted/p", KitFiles("small_lz1_w0")));
+  EXPECT_GT(reports.Count(), 0u);
   EXPECT_EQ("keep", ReadFileBytes("outside.txt"));
   EXPECT_EQ(2u, packtest::FilesIn("planted").size());
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -31,9 +32,10 @@ HANDLE Hold(const std::string& path) {
 }
 
 // Parks the first count resources of kit micro pack 5 as .pkg3 records of
-// "<dir>/005", downloaded as "res/<dir>_dl<n>.res", and returns their plain
-// bytes by key.
-std::map<std::string, std::string> Park(const std::string& dir, int count) {
+// "<dir>/005", downloaded as local(n) or else "res/<dir>_dl<n>.res", and
+// returns their plain bytes by key.
+std::map<std::string, std::string> Park(const std::string& dir, int count,
+                                        const std::function<std::string(int)>& local = nullptr) {
   std::map<std::string, std::string> plain;
   CFilePackIndexMgr m;
   m.SetMicroMode(true);
@@ -43,9 +45,10 @@ std::map<std::string, std::string> Park(const std::string& dir, int count) {
   int n = 0;
   for (auto& row : packtest::Manifest("micro9.txt")) {
     if (row[0] != "5" || n == count) continue;
-    std::string local = "res/" + dir + "_dl" + std::to_string(n++) + ".res";
-    EXPECT_TRUE(CopyFileA(Fx(row[2]).c_str(), local.c_str(), FALSE));
-    EXPECT_TRUE(m.AddDownloadedResource(row[1].c_str(), local.c_str()));
+    const std::string name = local ? local(n) : "res/" + dir + "_dl" + std::to_string(n) + ".res";
+    ++n;
+    EXPECT_TRUE(CopyFileA(Fx(row[2]).c_str(), name.c_str(), FALSE)) << name;
+    EXPECT_TRUE(m.AddDownloadedResource(row[1].c_str(), name.c_str())) << name;
     plain[row[1]] = ReadFileBytes(Fx(row[3]));
   }
   return plain;
@@ -144,50 +147,25 @@ TEST(MergeResourceFiles, RecordsStillHeldByTheirRenameAreMerged) {
 }
 
 // A merge reads the file a record names, appends it and deletes it: only the
-// micro client's own downloads qualify. A record naming any other file, one
-// beside the client above all, is dropped without reading or deleting it.
+// micro client's own downloads in res qualify. A record naming any other
+// file (one beside the client above all), though its size and CRC match, is
+// dropped without reading or deleting what it names.
 TEST(MergeResourceFiles, RecordsNamingFilesOutsideTheDownloadFolderAreDropped) {
-  std::vector<std::vector<std::string>> rows;
-  for (auto& row : packtest::Manifest("micro9.txt"))
-    if (row[0] == "5") rows.push_back(row);
-  ASSERT_GE(rows.size(), 6u);
-  std::vector<std::string> beside;
+  const std::string named[] = {"../mrf4_beside.res", "other/v1.res", "res/sub/v2.res", "res\\3.res"};
   {
     packtest::ScopedClientDir client("mrf4");
-    beside = {client.Parent() + "\\mrf4_beside0.res", client.Parent() + "\\mrf4_beside1.res",
-              client.Parent() + "\\mrf4_beside4.res"};
-    // Each file holds its resource's bytes, so the size and CRC match.
-    const std::string named[] = {"../mrf4_beside0.res", beside[1], "other/v2.res", "res/sub/v3.res",
-                                 "res/../../mrf4_beside4.res", "res\\5.res"};
     for (const char* folder : {"other", "res", "res/sub"}) CreateDirectoryA(folder, nullptr);
-    std::map<std::string, std::string> files, merged;
-    {
-      CFilePackIndexMgr m;
-      m.SetMicroMode(true);
-      ASSERT_TRUE(m.OpenPack("005.pkg1", "005.pkg", true));
-      ASSERT_TRUE(m.OpenMicroIndex(Fx("micro9/005.pkg2").c_str()));
-      for (size_t i = 0; i < 6; ++i) {
-        ASSERT_TRUE(CopyFileA(Fx(rows[i][2]).c_str(), named[i].c_str(), FALSE)) << named[i];
-        files[named[i]] = ReadFileBytes(named[i]);
-        ASSERT_TRUE(m.AddDownloadedResource(rows[i][1].c_str(), named[i].c_str())) << named[i];
-      }
-    }
+    Park(".", 4, [&](int n) { return named[n]; });
+    std::string kept[3];
+    for (int i = 0; i < 3; ++i) kept[i] = ReadFileBytes(named[i]);
     testsupport::ReportCapture reports;
-    ASSERT_TRUE(FilePack::MergeResourceFiles(nullptr, "005.pkg", "005/", "005.pkg1", true, false));
-    size_t dropped = 0;
-    for (const std::string& line : reports.Lines())
-      dropped += line.find("资源记录的文件不在下载目录内") != std::string::npos;
-    EXPECT_EQ(5u, dropped);
-    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(files[named[i]], ReadFileBytes(named[i])) << named[i];
-    EXPECT_FALSE(FileExists(named[5]));  // merged, then deleted
+    ASSERT_TRUE(Merge("."));
+    EXPECT_TRUE(reports.Contains("资源记录的文件不在下载目录内"));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(kept[i], ReadFileBytes(named[i])) << named[i];
+    EXPECT_FALSE(FileExists(named[3]));  // merged, then deleted
     EXPECT_TRUE(packtest::FilesIn("005").empty());
-    merged[rows[5][1]] = ReadFileBytes(Fx(rows[5][3]));
-    EXPECT_TRUE(PackHolds("005", merged));  // that one alone
   }
-  for (const std::string& path : beside) {
-    EXPECT_TRUE(FileExists(path)) << path;
-    DeleteFileA(path.c_str());
-  }
+  EXPECT_TRUE(DeleteFileA("mrf4_beside.res"));  // still there
 }
 
 TEST(MergePack, AppendsTheSourceAndRepointsSharedKeys) {

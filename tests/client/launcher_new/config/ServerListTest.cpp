@@ -178,7 +178,6 @@ TEST(ServerList, VariantsLoadOrFailCleanly) {
          ASSERT_EQ(2u, t.areas[0].servers.size());
          EXPECT_EQ("青龙", t.areas[0].servers[0].name);
          EXPECT_EQ("白虎", t.areas[0].servers[1].name);
-         EXPECT_EQ(9, t.areas[0].servers[1].port);
        }},
       {"truncated_member", false, [&] { EXPECT_TRUE(t.areas.empty()); }},
       {"nul_in_member", true, [&] { EXPECT_EQ(3u, t.areas.size()); }},
@@ -205,7 +204,7 @@ TEST(ServerList, VariantsLoadOrFailCleanly) {
       EXPECT_TRUE(reports.Contains("下载的地址含有控制字符或太长"));
     }
     if (name == "hostile_servers") {
-      EXPECT_EQ(7u, reports.Count());
+      EXPECT_EQ(4u, reports.Count());
     }
     if (name == "huge_member" || name == "wrap_member") {
       EXPECT_TRUE(reports.Contains("服务器列表文件太大"));

@@ -1,7 +1,6 @@
-// launcher_exit_printing: workers print without pause, as the downloaders
-// and the network library do, and the launcher's end comes once every one
-// of them has printed. The end must not wait on a stream lock that a worker
-// killed by the end still held.
+// launcher_exit_printing: the launcher ends while workers print without
+// pause, as the downloaders do; the end must not wait on a stream lock that
+// a worker it killed still held.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,8 +22,7 @@ DWORD WINAPI PrintingWorker(void* printed) {
 }  // namespace
 
 int main() {
-  // The lines are many: they go nowhere, through stdout's own buffer and lock.
-  if (freopen("NUL", "w", stdout) == nullptr) return 2;
+  if (freopen("NUL", "w", stdout) == nullptr) return 2;  // still through stdout's buffer and lock
   ScopedHandle printed[kWorkers];
   HANDLE waits[kWorkers];
   for (int i = 0; i < kWorkers; ++i) {
