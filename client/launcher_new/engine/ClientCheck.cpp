@@ -116,11 +116,14 @@ bool FetchNeedDownloadFiles(UpdateContext& run) {
     records.push_back({run.Tables().microClientVersionUrl + entry.name, side});
     arrivals.push_back({entry.name, side, entry.comp});
   }
-  const bool all = records.empty() || DownloadFilesParallel(run, &records);
+  bool all = records.empty() || DownloadFilesParallel(run, &records);
   for (const Arrival& file : arrivals) {
     if (!FileExists(file.side)) continue;  // a failed download leaves no side file
     if (!file.comp) {
-      if (!FilePack::ReplaceFiles({{file.side, file.name}})) DeleteFileWritable(file.side);
+      if (!FilePack::ReplaceFiles({{file.side, file.name}})) {
+        DeleteFileWritable(file.side);
+        all = false;  // still missing: not a success
+      }
       continue;
     }
     // One that does not unpack is dropped; the check goes on.
