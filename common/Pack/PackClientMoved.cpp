@@ -82,8 +82,13 @@ void ListMissingMovedPacks(std::vector<std::string>* out) {
 
 bool DeleteMovedPacks() {
   SetClientLocale();
+  // An "_old" goes with its copy: beside the next version's copy it would
+  // name the resources that version brought as stale.
   for (const auto* list : {&MoveAsideListA(), &MoveAsideListB()})
-    for (const MoveAsidePair& pair : *list) RemoveTarget(pair);
+    for (const MoveAsidePair& pair : *list) {
+      RemoveTarget(pair);
+      EngineFunc::EngineFunc_DeleteFile(pair.target + "_old");
+    }
   return true;
 }
 
@@ -110,12 +115,15 @@ bool RenameMovedPacksToOld(std::vector<std::string>* paths) {
   for (const std::string& path : *paths) {
     if (!IsMovedPackName(path.c_str())) continue;
     any = true;
-    // Without a copy to move, an "_old" left by a failed refetch is the one
-    // still to be reconciled; it stays.
     if (_access(path.c_str(), 0) != 0) continue;
+    // An "_old" that stands is the index the pack's contents match, still to
+    // be reconciled: a copy beside it that fails its checksum is a failed
+    // refetch and goes instead.
     std::string old = path + "_old";
-    EngineFunc::EngineFunc_DeleteFile(old.c_str());
-    rename(path.c_str(), old.c_str());
+    if (_access(old.c_str(), 0) == 0)
+      EngineFunc::EngineFunc_DeleteFile(path.c_str());
+    else
+      rename(path.c_str(), old.c_str());
   }
   return any;
 }

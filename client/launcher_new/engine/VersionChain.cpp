@@ -116,6 +116,9 @@ bool RunClientFileCheck(UpdateContext& run) {
 
 void ContinueUpdate(UpdateContext& run) {
   if (run.Tables().newVersion != run.Local().version) {
+    // An "_old" that a check left is reconciled against the copy it belongs
+    // to while that copy is here; the step's copies are the newest version's.
+    ReconcileLeftOldPacks(run);
     PackClient::DeleteMovedPacks();
     FetchMissingMovedPacks(run);
     run.Send(WM_RUN_VERSION_UPDATE);

@@ -67,21 +67,32 @@ TEST(PackClientMoved, ListsAndTheirOperations) {
   EXPECT_FALSE(PackClient::DeleteMovedPackFor(nullptr));
 
   MakeReadOnly("data/007.pkg2", "seven");
+  MakeReadOnly("data/007.pkg2_old", "older");
   EXPECT_TRUE(PackClient::DeleteMovedPacks());
   EXPECT_FALSE(FileExists("data/007.pkg2"));
+  EXPECT_FALSE(FileExists("data/007.pkg2_old"));
   EXPECT_FALSE(FileExists("data/004.pkg2"));
 
   ASSERT_TRUE(WriteFileBytes("data/005.pkg2", "new"));
-  ASSERT_TRUE(WriteFileBytes("data/005.pkg2_old", "old"));
   ASSERT_TRUE(WriteFileBytes("data/x.pkg2", "x"));
   std::vector<std::string> paths = {"data/x.pkg2", "data/005.pkg2"};
   EXPECT_TRUE(PackClient::RenameMovedPacksToOld(&paths));
   EXPECT_EQ("new", ReadFileBytes("data/005.pkg2_old"));
   EXPECT_FALSE(FileExists("data/005.pkg2"));
-  // Nothing to move: the "_old" still to be reconciled stays.
-  paths = {"data/005.pkg2"};
-  EXPECT_TRUE(PackClient::RenameMovedPacksToOld(&paths));
-  EXPECT_EQ("new", ReadFileBytes("data/005.pkg2_old"));
+  // Nothing to move, or a copy (a truncated refetch) beside the "_old" still
+  // to be reconciled: the "_old" stays as it is, the copy goes.
+  const std::string valid = ReadFileBytes(packtest::Fx("small_lz1_w0.pkg1"));
+  ASSERT_TRUE(WriteFileBytes("data/005.pkg2_old", valid));
+  const std::string truncated = valid.substr(0, valid.size() / 2);
+  for (const std::string& copy : {std::string(), truncated}) {
+    if (!copy.empty()) {
+      ASSERT_TRUE(WriteFileBytes("data/005.pkg2", copy));
+    }
+    paths = {"data/005.pkg2"};
+    EXPECT_TRUE(PackClient::RenameMovedPacksToOld(&paths));
+    EXPECT_EQ(valid, ReadFileBytes("data/005.pkg2_old"));
+    EXPECT_FALSE(FileExists("data/005.pkg2"));
+  }
   paths = {"data/x.pkg2"};
   EXPECT_FALSE(PackClient::RenameMovedPacksToOld(&paths));
   EXPECT_TRUE(FileExists("data/x.pkg2"));

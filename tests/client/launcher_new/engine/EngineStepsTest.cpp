@@ -53,6 +53,13 @@ VersionStep Step(const char* cur, const char* next, const char* show) {
   return s;
 }
 
+// The run's client files come from server, one request per attempt.
+void ServeFrom(UpdateContext& context, const testhttp::Server& server, LauncherCfg::ServerListTables tables) {
+  context.SetDownloaderRetry(DOWNLOAD_RETRY_LIMITED, 1, 1);
+  tables.microClientVersionUrl = server.Url("/");
+  context.SetTables(tables);
+}
+
 }  // namespace
 
 TEST(ServerListIni, FastestOfEachGroup) {
@@ -233,11 +240,9 @@ TEST(ClientCheck, NeedDownloadFilesTakeTheirNamesOnlyWholeAndUnpacked) {
   EngineTestWindow window;
   UpdateRun run(&window);
   UpdateContext& context = run.Context();
-  context.SetDownloaderRetry(DOWNLOAD_RETRY_LIMITED, 1, 1);  // one request per attempt
   LauncherCfg::ServerListTables tables;
-  tables.microClientVersionUrl = server.Url("/");
   tables.needDownloads = {{"Need/need1.dat", false}, {"Need/need2.dat", true}, {"Need/late.dat", true}};
-  context.SetTables(tables);
+  ServeFrom(context, server, tables);
   // One file refused: the batch fails, and only finished files bear a name.
   EXPECT_FALSE(FetchNeedDownloadFiles(context));
   for (const char* name : {"Need/need1.dat", "Need/need2.dat"})
@@ -301,39 +306,48 @@ TEST(ClientCheck, OldPackCopyLeftByAnEarlierRunIsReconciledAtTheStart) {
 }
 
 TEST(ClientCheck, PackCopyRefetchedAfterAFailedPassIsStillReconciled) {
-  ClientFolder client("OldPacksRefetch");
   const std::string from = UpdateDir() + "/oldpacks/data/006";
   const std::string fresh = ReadFileBytes(from + ".pkg2");
-  // Two packs whose copies are the old index: 006's is served, 007's
-  // refused for the first pass's four attempts.
-  for (const char* base : {"data/006", "data/007"}) {
-    ASSERT_TRUE(CopyFileA((from + ".pkg").c_str(), (std::string(base) + ".pkg").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA((from + ".pkg1").c_str(), (std::string(base) + ".pkg1").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA((from + ".pkg2_old").c_str(), (std::string(base) + ".pkg2").c_str(), FALSE));
+  const struct {
+    const char* what;
+    int spoilt;       // the first answers for data/007.pkg2 that are not its copy
+    bool unreadable;  // 200 with a cut copy, else 404
+  } cases[] = {{"refused for the first pass", 4, false}, {"unreadable, then right", 1, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClientFolder client(std::string("OldPacksRefetch") + (c.unreadable ? "Cut" : ""));
+    // Two packs whose copies are the old index: 006's is served, 007's
+    // spoilt at first.
+    for (const char* base : {"data/006", "data/007"}) {
+      ASSERT_TRUE(CopyFileA((from + ".pkg").c_str(), (std::string(base) + ".pkg").c_str(), FALSE));
+      ASSERT_TRUE(CopyFileA((from + ".pkg1").c_str(), (std::string(base) + ".pkg1").c_str(), FALSE));
+      ASSERT_TRUE(CopyFileA((from + ".pkg2_old").c_str(), (std::string(base) + ".pkg2").c_str(), FALSE));
+    }
+    std::atomic<int> spoilt{0};
+    testhttp::Server server([&](const std::string& request, int) {
+      if (request.find("GET /data/007.pkg2 ") == 0 && ++spoilt <= c.spoilt) {
+        if (c.unreadable) return testhttp::Script{testhttp::Send(testhttp::Ok(fresh.substr(0, fresh.size() / 2)))};
+        return testhttp::Script{testhttp::Send(testhttp::Reply("404 Not Found", "Content-Length: 0\r\n", ""))};
+      }
+      return testhttp::Script{testhttp::Send(testhttp::Ok(fresh))};
+    });
+    testsupport::ReportCapture reports;
+    EngineTestWindow window;
+    window.Configure(client.Settings());
+    UpdateRun run(&window);
+    UpdateContext& context = run.Context();
+    context.SetupGlobalDownloader();
+    LauncherCfg::ServerListTables tables;
+    const std::string md5 = CMD5Checksum::GetFileMD5((from + ".pkg2").c_str()).Str();
+    tables.checksums = {{"data/006.pkg2", md5}, {"data/007.pkg2", md5}};
+    ServeFrom(context, server, tables);
+    PackClient::OpenAllPacks(false, false);
+    EXPECT_TRUE(VerifyClientFiles(context));
+    EXPECT_EQ(c.spoilt + 1, spoilt.load());
+    PackClient::CloseAllPacks();
+    // The stale resources have left both packs before the game starts.
+    for (const char* base : {"data/006", "data/007"}) ExpectReconciled(base);
   }
-  std::atomic<int> refused{0};
-  testhttp::Server server([&](const std::string& request, int) {
-    if (request.find("GET /data/007.pkg2 ") == 0 && ++refused <= 4)
-      return testhttp::Script{testhttp::Send(testhttp::Reply("404 Not Found", "Content-Length: 0\r\n", ""))};
-    return testhttp::Script{testhttp::Send(testhttp::Ok(fresh))};
-  });
-  testsupport::ReportCapture reports;
-  EngineTestWindow window;
-  window.Configure(client.Settings());
-  UpdateRun run(&window);
-  UpdateContext& context = run.Context();
-  context.SetupGlobalDownloader();
-  context.SetDownloaderRetry(DOWNLOAD_RETRY_LIMITED, 1, 1);  // one request per attempt
-  LauncherCfg::ServerListTables tables;
-  tables.microClientVersionUrl = server.Url("/");
-  const std::string md5 = CMD5Checksum::GetFileMD5((from + ".pkg2").c_str()).Str();
-  tables.checksums = {{"data/006.pkg2", md5}, {"data/007.pkg2", md5}};
-  context.SetTables(tables);
-  PackClient::OpenAllPacks(false, false);
-  EXPECT_TRUE(VerifyClientFiles(context));
-  EXPECT_EQ(5, refused.load());
-  PackClient::CloseAllPacks();
-  for (const char* base : {"data/006", "data/007"}) ExpectReconciled(base);
 }
 
 TEST(Ping, WithoutTheNetworkEveryRowKeepsItsDefault) {

@@ -182,3 +182,16 @@ TEST(UpdateRun, LocalVersionNewerThanTheServersStartsTheGame) {
   for (const auto& fetched : log.Counts()) EXPECT_EQ(std::string::npos, fetched.first.find("/update/"));
   EXPECT_EQ("2.0.0.0|2.0.0.0 build 9", ReadUpdateCfgVersion());
 }
+
+// An "_old" that a check left beside its copy is the index the pack matches
+// before the steps: reconciled against that copy, never against the newest.
+TEST(UpdateRun, OldPackCopyLeftBeforeTheStepsKeepsWhatTheyBrought) {
+  ClientFolder client("LeftOld");
+  for (const char* name : {"006.pkg2", "006.pkg2_old"})
+    ASSERT_TRUE(CopyFileA((UpdateDir() + "/leftold/data/" + name).c_str(), (std::string("data/") + name).c_str(), FALSE));
+  AccessLog log;
+  EngineRun r(client);
+  ASSERT_TRUE(r.UntilMessage(WM_UPDATE_COMPLETE));
+  r.run.reset();
+  CheckExpectations(ExpectLines("leftold/expect.txt"), log);
+}
