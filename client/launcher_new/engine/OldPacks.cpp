@@ -40,7 +40,12 @@ unsigned __stdcall ReconcileOldPack(void* arg) {
     if (found == now.end() || found->second.crc != resource.second.crc)
       marked = job->pack->DeleteFile(resource.first.c_str()) || marked;
   }
-  if (marked && job->pack->SaveChanges() && job->inMoveList) *job->changed = true;
+  if (marked && !job->pack->SaveChanges()) {
+    // The pack still holds what "_old" names: it stays for the next start.
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "%s 保存失败", job->movedCopy.c_str());
+    return 0;
+  }
+  if (marked && job->inMoveList) *job->changed = true;
   DeleteFileWritable(old);
   return 0;
 }

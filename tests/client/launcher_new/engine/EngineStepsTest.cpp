@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -22,6 +23,7 @@
 #include "common/MD5Checksum.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
+#include "common/Pack/PackFileIo.h"
 #include "support/TestSupport.h"
 
 using namespace enginetest;
@@ -272,21 +274,37 @@ void ExpectReconciled(const std::string& base) {
     EXPECT_EQ(kind == "keep", pack.HasFile(key.c_str())) << base << " " << key;
 }
 
+bool IndexWriteFails(const char* path, size_t) { return strstr(path, ".pkg1") != nullptr; }
+
 }  // namespace
 
 TEST(ClientCheck, OldPackCopyRemovesChangedResources) {
-  ClientFolder client("OldPacks");
-  const std::string from = UpdateDir() + "/oldpacks/data/";
-  for (const char* name : kOldPackFiles)
-    ASSERT_TRUE(CopyFileA((from + name).c_str(), (std::string("data/") + name).c_str(), FALSE));
-  EngineTestWindow window;
-  window.Configure(client.Settings());
-  UpdateRun run(&window);
-  PackClient::OpenAllPacks(false, false);
-  ReconcileOldPacks(run.Context());
-  PackClient::CloseAllPacks();
-  EXPECT_TRUE(run.Context().packsChanged);  // data/006 is a source of the move list
-  ExpectReconciled("data/006");
+  for (bool saveFails : {false, true}) {
+    SCOPED_TRACE(saveFails ? "the first save fails" : "saved");
+    ClientFolder client(saveFails ? "OldPacksUnsaved" : "OldPacks");
+    const std::string from = UpdateDir() + "/oldpacks/data/";
+    for (const char* name : kOldPackFiles)
+      ASSERT_TRUE(CopyFileA((from + name).c_str(), (std::string("data/") + name).c_str(), FALSE));
+    EngineTestWindow window;
+    window.Configure(client.Settings());
+    UpdateRun run(&window);
+    PackClient::OpenAllPacks(false, false);
+    if (saveFails) {
+      testsupport::ReportCapture quiet;
+      FilePack::SetPackFaultHooks({&IndexWriteFails, nullptr, nullptr});
+      ReconcileOldPacks(run.Context());
+      FilePack::SetPackFaultHooks({nullptr, nullptr, nullptr});
+      EXPECT_FALSE(run.Context().packsChanged);
+      // The pack is as it was, so "_old" stays for the next start.
+      EXPECT_TRUE(testsupport::FileExists("data/006.pkg2_old"));
+      PackClient::CloseAllPacks();
+      PackClient::OpenAllPacks(false, false);
+    }
+    ReconcileOldPacks(run.Context());
+    PackClient::CloseAllPacks();
+    EXPECT_TRUE(run.Context().packsChanged);  // data/006 is a source of the move list
+    ExpectReconciled("data/006");
+  }
 }
 
 TEST(ClientCheck, OldPackCopyLeftByAnEarlierRunIsReconciledAtTheStart) {
