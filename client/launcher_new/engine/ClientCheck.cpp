@@ -32,11 +32,12 @@ bool NeedDownloadComp(const UpdateContext& run, const std::string& name) {
   return false;
 }
 
-// A listed file that must unpack whole but does not is removed.
-bool UnpacksOrIsRemoved(const std::string& name) {
-  if (PackClient::UnpackFileInPlace(name.c_str())) return true;
-  DeleteFileWritable(name);
-  return false;
+// A file fetched under its side name takes its own name only whole: a
+// packed one unpacked, the others as they came. The side file never stays.
+bool TakeArrival(const std::string& side, const std::string& name, bool comp) {
+  const bool ok = comp ? PackClient::UnpackFileTo(side.c_str(), name.c_str()) : FilePack::ReplaceFiles({{side, name}});
+  DeleteFileWritable(side);
+  return ok;
 }
 
 bool IsBadClientFile(const FileChecksumEntry& entry) {
@@ -119,16 +120,9 @@ bool FetchNeedDownloadFiles(UpdateContext& run) {
   bool all = records.empty() || DownloadFilesParallel(run, &records);
   for (const Arrival& file : arrivals) {
     if (!FileExists(file.side)) continue;  // a failed download leaves no side file
-    if (!file.comp) {
-      if (!FilePack::ReplaceFiles({{file.side, file.name}})) {
-        DeleteFileWritable(file.side);
-        all = false;  // still missing: not a success
-      }
-      continue;
-    }
-    // One that does not unpack is dropped; the check goes on.
-    PackClient::UnpackFileTo(file.side.c_str(), file.name.c_str());
-    DeleteFileWritable(file.side);
+    // A packed one that does not unpack is dropped and the check goes on;
+    // another that cannot take its name is still missing: not a success.
+    if (!TakeArrival(file.side, file.name, file.comp) && !file.comp) all = false;
   }
   return all;
 }
@@ -174,10 +168,18 @@ bool VerifyClientFiles(UpdateContext& run) {
     bool moved = PackClient::RenameMovedPacksToOld(&bad);
     for (const std::string& name : bad) {
       if (run.quitting) return false;
-      // A failed download is left to the next pass.
-      if (DownloadServerFile(run, base + name, name, kServerFileRetries) && NeedDownloadComp(run, name) &&
-          !UnpacksOrIsRemoved(name))
+      // A failed download is left to the next pass. A packed file comes
+      // under its side name, so a cut before its unpack never leaves the
+      // packed image under its own name.
+      if (!NeedDownloadComp(run, name)) {
+        DownloadServerFile(run, base + name, name, kServerFileRetries);
+        continue;
+      }
+      const std::string side = name + kNeedDownloadSide;
+      if (DownloadServerFile(run, base + name, side, kServerFileRetries) && !TakeArrival(side, name, true)) {
+        DeleteFileWritable(name);
         return false;
+      }
     }
     if (moved) {
       PackClient::CloseAllPacks();

@@ -261,6 +261,44 @@ TEST(ClientCheck, NeedDownloadFilesTakeTheirNamesOnlyWholeAndUnpacked) {
 
 namespace {
 
+struct Killed {};
+void KillAtReplace(int) { throw Killed(); }
+
+}  // namespace
+
+// A kill between the fetch of a packed checksum file and its unpack leaves
+// its own name without the packed image; the next check finishes it.
+TEST(ClientCheck, PackedChecksumFileCutBeforeItsUnpack) {
+  ClientFolder client("PackedCut");
+  const std::string image = ReadFileBytes(ServedPath("good", "micro/1.0.0.3/need/need2.dat"));
+  std::string plain;
+  for (const auto& row : ExpectLines("expect.txt"))
+    if (row[0] == "file" && row[1] == "Need/need2.dat") plain = UpdateDir() + "/" + row[2];
+  testhttp::Server server([&](const std::string&, int) { return testhttp::Script{testhttp::Send(testhttp::Ok(image))}; });
+  EngineTestWindow window;
+  UpdateRun run(&window);
+  UpdateContext& context = run.Context();
+  LauncherCfg::ServerListTables tables;
+  tables.needDownloads = {{"Need/need2.dat", true}};
+  tables.checksums = {{"Need/need2.dat", CMD5Checksum::GetFileMD5(plain.c_str()).Str()}};
+  ServeFrom(context, server, tables);
+  ASSERT_TRUE(testsupport::WriteFileBytes("Need/need2.dat", "stale"));
+  bool killed = false;
+  FilePack::SetPackFaultHooks({nullptr, nullptr, &KillAtReplace});
+  try {
+    VerifyClientFiles(context);
+  } catch (const Killed&) {
+    killed = true;
+  }
+  FilePack::SetPackFaultHooks({nullptr, nullptr, nullptr});
+  ASSERT_TRUE(killed) << "no replace after the fetch";
+  EXPECT_NE(image, ReadFileBytes("Need/need2.dat"));
+  EXPECT_TRUE(VerifyClientFiles(context));
+  EXPECT_TRUE(ReadFileBytes(plain) == ReadFileBytes("Need/need2.dat"));
+}
+
+namespace {
+
 const char* const kOldPackFiles[] = {"006.pkg", "006.pkg1", "006.pkg2", "006.pkg2_old"};
 
 // The reconciled pack: the resources the new index changed or dropped are
