@@ -74,7 +74,9 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   std::vector<PackIndexRecord> Records();
 
   // Deleting and saving: marks, then one SaveChanges. Both old files stay
-  // as they were whenever SaveChanges or CompactPack returns false.
+  // as they were whenever SaveChanges or CompactPack returns false, except
+  // when a compaction's files could not all be put back (another program
+  // holds them): the pack is then closed, and the next OpenPack finishes it.
   bool DeleteFile(const char* key);
   bool SaveChanges();
   bool CompactPack();

@@ -90,6 +90,14 @@ bool CFilePackIndexMgr::CompactPack() {
     m_dataHandle = INVALID_HANDLE_VALUE;
     ok = ReplaceFiles({{freshData, data}, {freshIndex, index}});
     if (!ok) EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+    // Data and index on disk may not belong together, nor to the indexes in
+    // memory: the pack stays closed until an open finishes the replace, and
+    // the fresh files stay for it.
+    if (!ok && ReplaceUnfinished(data)) {
+      ResetLocked(m_handleMode);
+      FinishCompaction(false, target);
+      return false;
+    }
     m_dataHandle = OpenDataHandle(data.c_str());
     if (ok) {
       m_entryCount = static_cast<LONG>(written.size());

@@ -25,6 +25,20 @@ std::atomic<void (*)(int)>& ReplaceHook() {
   return hook;
 }
 
+std::atomic<bool (*)(const char*)>& LinkHook() {
+  static std::atomic<bool (*)(const char*)> hook{nullptr};
+  return hook;
+}
+
+bool HardLink(const std::string& link, const std::string& target) {
+  auto hook = LinkHook().load();
+  if (hook != nullptr && hook(target.c_str())) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
+  return CreateHardLinkA(link.c_str(), target.c_str(), nullptr) != FALSE;
+}
+
 const int kNameAttempts = 100;
 const DWORD kReplaceFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
@@ -49,7 +63,7 @@ bool FreeBackupName(const std::string& target, std::string* path) {
 }
 
 bool KeepBackup(const std::string& target, const std::string& backup, bool* linked) {
-  *linked = CreateHardLinkA(backup.c_str(), target.c_str(), nullptr) != FALSE;
+  *linked = HardLink(backup, target);
   return *linked || (!NameTaken() && MoveFileExA(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH));
 }
 
@@ -193,6 +207,7 @@ void SetPackFaultHooks(const PackFaultHooks& hooks) {
   WriteHook() = hooks.failWrite;
   CompressHook() = hooks.failCompress;
   ReplaceHook() = hooks.replacePoint;
+  LinkHook() = hooks.failLink;
 }
 
 bool PackWriteFaults(const char* path, size_t count) {
@@ -337,28 +352,45 @@ bool ReplaceFiles(const std::vector<FileReplacement>& list) {
     return true;
   }
   DWORD error = GetLastError();
-  if (journaled && !WriteJournal(journal, kBack, steps)) ENGINE_REPORT("false&&\"写文件失败\"");
+  // Undoing without a "back" journal is not safe: a cut halfway would leave
+  // the stale "forward" one to finish half of it. The next open finishes
+  // forward instead.
+  if (journaled && !WriteJournal(journal, kBack, steps)) {
+    ENGINE_REPORT("false&&\"写文件失败\"");
+    ReplacePoint(&point);
+    SetLastError(error);
+    return false;
+  }
   ReplacePoint(&point);
+  bool undone = true;
+  DWORD undoError = ERROR_SUCCESS;
+  auto undo = [&undone, &undoError](bool ok) {
+    if (!ok && undone) undoError = GetLastError();
+    undone = undone && ok;
+  };
   // The failed file itself: its old content never left the target name
   // unless it was moved aside.
-  ReplaceStep& failed = steps[done];
-  if (!failed.backup.empty()) {
-    if (linked[done])
-      DeleteFileA(failed.backup.c_str());
-    else
-      PutBack(failed.target, failed.backup);
-  }
+  const ReplaceStep& failed = steps[done];
+  if (!failed.backup.empty())
+    undo(linked[done] ? DeleteFileA(failed.backup.c_str()) != FALSE : PutBack(failed.target, failed.backup));
   // Undo in reverse; a target without an old file simply goes away again.
   for (size_t i = done; i-- > 0;) {
     const ReplaceStep& s = steps[i];
-    bool restored = s.backup.empty() ? DeleteFileA(s.target.c_str()) != FALSE : PutBack(s.target, s.backup);
-    if (!restored) EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(GetLastError()));
+    undo(s.backup.empty() ? DeleteFileA(s.target.c_str()) != FALSE : PutBack(s.target, s.backup));
     ReplacePoint(&point);
   }
-  if (journaled) DeleteFileA(journal.c_str());
+  if (!undone) {
+    // Someone holds a file (a scanner, the game): the journal stays until
+    // every old file is back, which the next open of the pack retries.
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "失败代码编号:%d", static_cast<int>(undoError));
+  } else if (journaled) {
+    DeleteFileA(journal.c_str());
+  }
   SetLastError(error);
   return false;
 }
+
+bool ReplaceUnfinished(const std::string& firstTarget) { return Exists(JournalPath(firstTarget)); }
 
 bool FinishInterruptedReplace(const std::string& firstTarget) {
   const std::string journal = JournalPath(firstTarget);

@@ -47,8 +47,12 @@ struct FileReplacement {
 // Replaces every target by its fresh file, in list order. On any failure the
 // targets already replaced get their old content back and the result is false.
 // A list of several files keeps a journal beside the first target while it
-// runs, so a replace cut short can be finished later.
+// runs, so a replace cut short can be finished later. When the old files
+// cannot all be put back (or the undo cannot be journaled) the journal stays
+// and ReplaceUnfinished is true: the fresh files are part of it then, and the
+// targets must not be read until FinishInterruptedReplace succeeds.
 bool ReplaceFiles(const std::vector<FileReplacement>& list);
+bool ReplaceUnfinished(const std::string& firstTarget);
 // Completes or undoes a replace whose first target this is and that was cut
 // short; true when none was pending or it is finished now.
 bool FinishInterruptedReplace(const std::string& firstTarget);
@@ -58,6 +62,7 @@ struct PackFaultHooks {
   bool (*failWrite)(const char* path, size_t count);  // true: the disk is full
   bool (*failCompress)(size_t length);                 // true: the index packer fails
   void (*replacePoint)(int point);                     // each point of a replace where a kill can land
+  bool (*failLink)(const char* target);                // true: the disk has no hard links
 };
 void SetPackFaultHooks(const PackFaultHooks& hooks);
 bool PackWriteFaults(const char* path, size_t count);

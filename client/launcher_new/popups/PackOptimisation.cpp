@@ -77,7 +77,9 @@ bool PackOptimisation::Start() {
 unsigned __stdcall PackOptimisation::WorkerMain(void* context) {
   Worker* w = static_cast<Worker*>(context);
   InterlockedExchange(&w->started, 1);
-  w->pack->CompactPack();  // a failed pack keeps its old files; its counter still reaches its count
+  // A failed pack keeps its old files (or stays closed until it is opened
+  // again, when they were held); its counter still reaches its count.
+  w->pack->CompactPack();
   InterlockedDecrement(&w->run->m_workersLeft);
   return 0;
 }

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "PackWriteTestUtil.h"
 #include "common/Pack/FilePackIndexMgr.h"
@@ -16,6 +18,7 @@ using FilePack::CFilePackIndexMgr;
 using packtest::FaultScope;
 using packtest::KitFiles;
 using packtest::PackHolds;
+using packtest::RowsOf;
 using testsupport::ReadFileBytes;
 
 namespace {
@@ -37,14 +40,37 @@ HANDLE Hold(const std::string& path) {
 bool RunOp(CFilePackIndexMgr& m, Op op) { return op == Op::kSave ? m.SaveChanges() : m.CompactPack(); }
 
 // A kill inside a compaction's replace: nothing after the point runs, as if
-// the process had died there.
+// the process had died there. From the hold point on, files are held open
+// without delete sharing (a scanner, the game) and, where asked, the disk
+// takes no journal.
 struct Killed {};
 int g_killAt = -1, g_holdAt = -1;
-std::string g_holdPath;
-HANDLE g_held = INVALID_HANDLE_VALUE;
+std::vector<std::string> g_holdPaths;
+std::vector<HANDLE> g_held;
+bool g_journalFull = false;
 void CutReplace(int point) {
-  if (point == g_holdAt) g_held = Hold(g_holdPath);  // makes the next rename fail
+  if (point == g_holdAt)
+    for (const std::string& path : g_holdPaths) g_held.push_back(Hold(path));
   if (point == g_killAt) throw Killed();
+}
+bool JournalFull(const char* path, size_t) { return g_journalFull && !g_held.empty() && strstr(path, ".replace"); }
+bool NoHardLinks(const char*) { return true; }
+void LetGo() {
+  for (HANDLE h : g_held) CloseHandle(h);
+  g_held.clear();
+}
+
+// Entries that read back other bytes than the kit's; a read that fails
+// mixes nothing up.
+int MixedReads(CFilePackIndexMgr& m, const std::map<std::string, std::string>& files) {
+  int mixed = 0;
+  for (const PackIndexRecord& r : m.Records()) {
+    std::string bytes(r.entry.size, '\0');
+    auto kit = files.find(r.name);
+    if (m.ReadEntryData(&r.entry, reinterpret_cast<uint8_t*>(&bytes[0]), true))
+      mixed += kit == files.end() || kit->second != bytes;
+  }
+  return mixed;
 }
 
 }  // namespace
@@ -141,39 +167,71 @@ TEST(PackFaults, ReadOnlyTargetsAreReplaced) {
 }
 
 // Cut at every point of the pair's replace, going forward and while a
-// failed replace is undone (the index held once the data is renamed): the
-// next open finishes or undoes it, and every entry reads as the kit wrote it.
+// failed replace is undone: the next open finishes or undoes it, and every
+// entry reads as the kit wrote it. An undo that cannot put every old file
+// back, or cannot journal itself, keeps the journal; until the next open
+// the pack reads nothing mixed.
 TEST(PackFaults, CompactionCutBetweenRenamesIsFinishedAtOpen) {
+  struct Case {
+    const char* what;
+    int holdAt;                     // points: 0 journal, 1 data kept aside, 2 data renamed
+    std::vector<const char*> held;  // beside cut/p
+    bool journalFull, noHardLinks;
+    bool endsNew;       // once held, the next open completes the compaction instead of undoing it
+    bool journalStays;  // the replace returns unfinished
+  } cases[] = {
+      {"no fault", -1, {}, false, false, true, false},
+      {"index held", 2, {".pkg1"}, false, false, false, false},
+      {"new data held too", 2, {".pkg1", ".pkg"}, false, false, false, true},
+      {"back journal unwritable", 2, {".pkg1"}, true, false, true, true},
+      {"no hard links, backup held", 1, {"_new.pkg", ".pkg.bak0"}, false, true, false, true},
+  };
   CreateDirectoryA("cut", nullptr);
   const std::string local = "cut/p";
-  const auto files = KitFiles("small_lz1_w0");
-  g_holdPath = local + ".pkg1";
-  for (int holdAt : {-1, 2}) {
-    bool killed = true;
-    for (int killAt = 0; killed; ++killAt) {
-      SCOPED_TRACE(::testing::Message() << "hold " << holdAt << " kill at " << killAt);
-      ASSERT_LT(killAt, 20) << "the replace never ran to its end";
-      for (const std::string& name : packtest::FilesIn("cut")) DeleteFileA(("cut/" + name).c_str());
-      ASSERT_TRUE(packtest::CopyKitPack("small_lz1_w0", local));
-      const std::string data = ReadFileBytes(local + ".pkg");
-      g_killAt = killAt, g_holdAt = holdAt, killed = false;
-      {
-        testsupport::ReportCapture quiet;
-        CFilePackIndexMgr m;
-        ASSERT_TRUE(m.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), true));
-        FaultScope scope({nullptr, nullptr, CutReplace});
-        try {
-          EXPECT_EQ(holdAt < 0, m.CompactPack());
-        } catch (const Killed&) {
-          killed = true;
+  for (const char* pack : {"small_lz1_w0", "small_lz0_w0"}) {
+    const auto files = KitFiles(pack);
+    for (const Case& c : cases) {
+      g_holdPaths.clear();
+      for (const char* suffix : c.held) g_holdPaths.push_back(local + suffix);
+      g_journalFull = c.journalFull;
+      bool killed = true;
+      for (int killAt = 0; killed; ++killAt) {
+        SCOPED_TRACE(::testing::Message() << pack << " " << c.what << " kill at " << killAt);
+        ASSERT_LT(killAt, 20) << "the replace never ran to its end";
+        for (const std::string& name : packtest::FilesIn("cut")) DeleteFileA(("cut/" + name).c_str());
+        ASSERT_TRUE(packtest::CopyKitPack(pack, local));
+        const std::string data = ReadFileBytes(local + ".pkg");
+        g_killAt = killAt, g_holdAt = c.holdAt, killed = false;
+        {
+          testsupport::ReportCapture quiet;
+          CFilePackIndexMgr m;
+          ASSERT_TRUE(m.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), true));
+          FilePack::PackFaultHooks hooks = {nullptr, nullptr, CutReplace, c.noHardLinks ? NoHardLinks : nullptr};
+          if (c.journalFull) hooks.failWrite = JournalFull;
+          FaultScope scope(hooks);
+          try {
+            EXPECT_EQ(c.holdAt < 0, m.CompactPack());
+          } catch (const Killed&) {
+            killed = true;
+          }
+          if (!killed) {
+            EXPECT_EQ(c.journalStays, GetFileAttributesA((local + ".pkg.replace").c_str()) != INVALID_FILE_ATTRIBUTES);
+            EXPECT_EQ(0, MixedReads(m, files));
+            CFilePackIndexMgr other;  // opened while the files are still held
+            if (other.OpenPack((local + ".pkg1").c_str(), (local + ".pkg").c_str(), true)) {
+              EXPECT_EQ(0, MixedReads(other, files));
+            }
+          }
         }
+        LetGo();
+        testsupport::ReportCapture quiet;
+        EXPECT_TRUE(PackHolds(local, files));
+        EXPECT_EQ(2u, packtest::FilesIn("cut").size()) << "journal, backup or new file left behind";
+        if (c.holdAt >= 0 && killAt > c.holdAt) {
+          EXPECT_EQ(!c.endsNew, data == ReadFileBytes(local + ".pkg"));
+        }
+        if (c.journalFull && !killed) packtest::RecordForOracle(local, std::string("compact_finished_") + pack, RowsOf(pack));
       }
-      if (g_held != INVALID_HANDLE_VALUE) CloseHandle(g_held);
-      g_held = INVALID_HANDLE_VALUE;
-      testsupport::ReportCapture quiet;
-      EXPECT_TRUE(PackHolds(local, files));
-      EXPECT_EQ(2u, packtest::FilesIn("cut").size()) << "journal, backup or new file left behind";
-      if (holdAt >= 0 && killAt > holdAt) EXPECT_EQ(data, ReadFileBytes(local + ".pkg"));  // undone
     }
   }
 }

@@ -11,19 +11,12 @@ using FilePack::CFilePackIndexMgr;
 using packtest::CopyKitPack;
 using packtest::KitFiles;
 using packtest::PackHolds;
+using packtest::RowsOf;
 using testsupport::ReadFileBytes;
 
 namespace {
 
 const char* const kSmallPacks[] = {"small_lz0_w0", "small_lz0_w1", "small_lz1_w0", "small_lz1_w1"};
-
-// The kit's rows of a pack except the given key.
-std::vector<std::vector<std::string>> RowsOf(const std::string& pack, const std::string& except = "") {
-  std::vector<std::vector<std::string>> rows;
-  for (auto& row : packtest::Manifest("good.txt"))
-    if (row[0] == pack && row[1] != except) rows.push_back({row[1], row[2]});
-  return rows;
-}
 
 // The records of an index file as written.
 std::vector<PackIndexRecord> IndexRecords(const std::string& indexPath, PackIndexHeader* header) {

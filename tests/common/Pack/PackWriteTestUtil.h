@@ -24,6 +24,14 @@ inline std::map<std::string, std::string> KitFiles(const std::string& pack) {
   return files;
 }
 
+// The kit's rows (key, plain file) of a pack except the given key.
+inline std::vector<std::vector<std::string>> RowsOf(const std::string& pack, const std::string& except = "") {
+  std::vector<std::vector<std::string>> rows;
+  for (auto& row : Manifest("good.txt"))
+    if (row[0] == pack && row[1] != except) rows.push_back({row[1], row[2]});
+  return rows;
+}
+
 // Copies a kit pack to local + ".pkg" / ".pkg1".
 inline bool CopyKitPack(const std::string& pack, const std::string& local) {
   return CopyFileA(Fx(pack + ".pkg").c_str(), (local + ".pkg").c_str(), FALSE) &&
