@@ -39,8 +39,9 @@ int64_t DownLoadFileLength(const char* path);
 // Clears the attributes and puts the finished `from` in the place of `target`.
 bool DownLoadReplaceFile(const char* from, const char* target);
 
-// The side files a downloader resumes from: the plain GET's part file and the
-// HTTP client's temporary file.
+// The side files downloads are written to: the plain GET's part file and the
+// temporary file of the HTTP client and the WinINet downloader (the latter
+// starts it anew on each call, never resumes one).
 CString DownLoadPartFile(const char* target);
 CString DownLoadTempFile(const char* target);
 // Removes both, so that a target is never spliced from two servers or two

@@ -131,19 +131,27 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
   if (!HttpText::AddressBytesOk(url)) return DOWNLOAD_RESULT_FAILED;
   uint32_t tries = 0;
   m_speed.Restart();  // bytes of an earlier call are no part of this one's limit
+  // The body goes to a side file that takes the target's name only whole: a
+  // kill or a cut leaves the target as it was. Each call starts it anew.
+  const CString side = DownLoadTempFile(localFile);
   CDownLoadFile file;
-  // Callers test only whether the target exists, so a failure leaves none.
   auto fail = [&]() {
     file.Close();
-    SetFileAttributesA(localFile, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(localFile);
+    SetFileAttributesA(side, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(side);
     return DOWNLOAD_RESULT_FAILED;
   };
+  auto finish = [&]() {
+    file.Close();
+    if (DownLoadReplaceFile(side, localFile)) return DOWNLOAD_RESULT_OK;
+    INET_PRINT("下载失败%d", static_cast<int>(GetLastError()));
+    return fail();
+  };
   for (;;) {  // file set-up
-    SetFileAttributesA(localFile, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(localFile);
+    SetFileAttributesA(side, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(side);
     DWORD openError = 0;
-    if (!file.Open(localFile, openError)) {
+    if (!file.Open(side, openError)) {
       INET_PRINT("下载失败,错误代码%d", static_cast<int>(openError));
       return DOWNLOAD_RESULT_FAILED;
     }
@@ -178,7 +186,7 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
       }
       if (fetchBody == 0) {
         Api().closeHandle(request);
-        return DOWNLOAD_RESULT_OK;
+        return finish();
       }
       std::string value;
       uint32_t announced = 0;
@@ -224,9 +232,8 @@ int CINetDownLoad::Download(const char* url, const char* localFile, void*, uint3
       uint32_t length = static_cast<uint32_t>(file.Length());
       if (length == m_nExpected) {
         Api().closeHandle(request);
-        file.Close();
         INET_PRINT("下载成功%s\n", address.GetString());
-        return DOWNLOAD_RESULT_OK;
+        return finish();
       }
       if (e == kINetTimeout) {
         INET_PRINT("下载超时%s", address.GetString());

@@ -1,6 +1,7 @@
 // The WinINet downloader: WinINet does connections and redirects; this adds
 // the process-wide session handle, Range requests, the status and length
-// tests, the speed limit, progress and bounded retries.
+// tests, the speed limit, progress, bounded retries and the temporary side
+// file that replaces the target only whole.
 #pragma once
 #include <windows.h>
 #include <wininet.h>

@@ -59,6 +59,9 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   bool OpenDataFile(const char* dataPath);
   // True only when all count bytes were read; dest is zero-filled first.
   bool ReadAt(uint8_t* dest, uint64_t offset, uint32_t count);
+  // Every indexed entry's stored bytes lie inside the data file; a data file
+  // cut short (a download ended midway) fails.
+  bool DataHoldsEveryEntry();
 
   // A copy of the full index's entry (handle-mode packs have none).
   bool FindEntry(const char* key, PackEntry* entry);
@@ -212,6 +215,10 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   int m_packNumber;
   uint32_t m_largestSize;
 };
+
+// The pair opens as a pack (read by a reader of its own, which creates
+// nothing) and its data file holds every entry.
+bool PackReadsWhole(const char* indexPath, const char* dataPath);
 
 // The process-wide micro-client base address (a loopback placeholder until set).
 std::string GetMicroClientBaseAddress();

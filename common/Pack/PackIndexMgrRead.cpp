@@ -28,6 +28,10 @@ bool PlausibleEntry(const PackEntry& entry, bool lzma) {
   return false;
 }
 
+bool EntryInside(const PackEntry& entry, bool lzma, int64_t dataLength) {
+  return static_cast<uint64_t>(entry.offset) + StoredLength(entry, lzma) <= static_cast<uint64_t>(dataLength);
+}
+
 std::unique_ptr<uint8_t[]> AllocateBytes(size_t count) {
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[count + 1]);
   if (bytes == nullptr) ENGINE_REPORT("false&&\"内存不足\"");
@@ -73,10 +77,25 @@ bool CFilePackIndexMgr::ReadAt(uint8_t* dest, uint64_t offset, uint32_t count) {
 // under an index that names its bytes.
 bool CFilePackIndexMgr::StoredRangeInData(const PackEntry& entry) {
   LARGE_INTEGER length = {};
-  const uint64_t end = static_cast<uint64_t>(entry.offset) + StoredLength(entry, m_lzma);
-  if (GetFileSizeEx(m_dataHandle, &length) && end <= static_cast<uint64_t>(length.QuadPart)) return true;
+  if (GetFileSizeEx(m_dataHandle, &length) && EntryInside(entry, m_lzma, length.QuadPart)) return true;
   ENGINE_REPORT("false&&\"文件可能已经被损坏\"");
   return false;
+}
+
+bool CFilePackIndexMgr::DataHoldsEveryEntry() {
+  SharedHold hold(this);
+  LARGE_INTEGER length = {};
+  if (!IsOpenLocked() || !GetFileSizeEx(m_dataHandle, &length)) return false;
+  for (const auto& item : m_liteIndex)
+    if (!EntryInside(item.second, m_lzma, length.QuadPart)) return false;
+  for (const auto& item : m_fullIndex)
+    if (!EntryInside(item.second.entry, m_lzma, length.QuadPart)) return false;
+  return true;
+}
+
+bool PackReadsWhole(const char* indexPath, const char* dataPath) {
+  CFilePackIndexMgr reader;
+  return reader.OpenPack(indexPath, dataPath, false) && reader.DataHoldsEveryEntry();
 }
 
 bool CFilePackIndexMgr::FindEntry(const char* key, PackEntry* entry) {

@@ -235,6 +235,8 @@ TEST(QuickmendGui, WaitsWithTheCpuIdleAndCancelEndsMidDownload) {
   });
   std::string url = server.Url("/Launcher/3.0");
   std::string dir = Folder("cancel");
+  const std::string earlier = "an earlier package";
+  testsupport::WriteFileBytes(dir + "\\launcher.pak", earlier);
   Quickmend run;
   ASSERT_TRUE(run.Start(dir, url));
   EXPECT_EQ(run.Status(), "正在下载:" + url + ",请稍候...");
@@ -259,6 +261,8 @@ TEST(QuickmendGui, WaitsWithTheCpuIdleAndCancelEndsMidDownload) {
   // Well before the server's stall ends.
   EXPECT_LT(GetTickCount() - closed, 40000u) << "ms from the close to the end";
   EXPECT_EQ(ReadFileBytes(dir + "\\zarn_launcher.exe"), kOld);
+  // Ended mid-body: the package's name still holds what it held.
+  EXPECT_TRUE(ReadFileBytes(dir + "\\launcher.pak") == earlier);
 }
 
 TEST(QuickmendGui, AClosedWindowWaitsForTheInstall) {

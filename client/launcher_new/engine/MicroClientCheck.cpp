@@ -76,6 +76,7 @@ bool MicroClientFileCheck(UpdateContext& run) {
   run.SetStage(UpdateStage::ClientFilesPrepare);
   if (!FetchMissingMovedPacks(run) || !LoadLauncherCfgLists(run)) return false;
   ReconcileLeftOldPacks(run);
+  if (!KeepOnDemandPackWhole(run)) return false;
   OpenMovedPackIndexes();
   run.SetStage(UpdateStage::ClientFilesDownload);
   MicroResourceMap map;

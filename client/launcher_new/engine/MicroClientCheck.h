@@ -57,6 +57,11 @@ bool DownloadMicroResources(UpdateContext& run, const MicroResourceMap& map);
 enum BulkPackKind { kBulkPictures = 0, kBulkQuests = 1 };
 bool FetchBulkTempPack(UpdateContext& run, int kind);
 
+// Data/004's pair: the checksum list names it without comparing it, so a
+// pair cut by a kill still looks present. One that does not read as a whole
+// pack is fetched again and replaces it as one; false when that fails.
+bool KeepOnDemandPackWhole(UpdateContext& run);
+
 // The micro-client download manager's progress callback: files merged and
 // files to merge of the active run.
 void SetMergeProgress(int merged, int toMerge);

@@ -16,6 +16,7 @@
 #include "common/MicroClient/MicroClientHttpDownLoad.h"
 #include "common/Pack/FilePackIndexMgr.h"
 #include "common/Pack/PackClient.h"
+#include "common/Pack/PackFileIo.h"
 
 namespace {
 
@@ -36,6 +37,9 @@ const BulkPack kBulkPacks[2] = {
     {kPictureSlot, "/data/upic", "pictemp", "Data/008.pkg1", "Data/008.pkg", "data/008.pkg2"},
     {kQuestSlot, "/data/004", "questtemp", "Data/004.pkg1", "Data/004.pkg", "data/004.pkg2"},
 };
+
+// A fresh pair takes a side name beside the pack it replaces.
+const char kArrivalSide[] = ".down";
 
 bool IsPicture(const std::string& path) { return path.find("ui/") != std::string::npos; }
 bool UnderUi(const std::string& path) { return path.compare(0, 3, "ui/") == 0; }
@@ -146,6 +150,28 @@ void FetchOneByOne(UpdateContext& run, const std::vector<FilePack::MicroDownload
   }
 }
 
+// The served pair of a bulk pack fetched into data and index, the quest
+// pair compared with the checksum list; then place() puts it into the client
+// pack. Whatever the outcome, the fetched pair goes with the call.
+template <class Place>
+bool FetchServedPair(UpdateContext& run, const BulkPack& bulk, const std::string& data, const std::string& index,
+                     Place place) {
+  struct Fetched {
+    const std::string &data, &index;
+    ~Fetched() {
+      for (const std::string* file : {&data, &index}) {
+        DeleteFileWritable(*file);
+        RemovePartialDownloads(*file);
+      }
+    }
+  } fetched{data, index};
+  if (!DownloadPatchFile(run, run.Tables().microClientVersionUrl + bulk.remote, index, data, false)) {
+    run.SetStage(UpdateStage::DownloadFailed);
+    return false;
+  }
+  return (bulk.slot != kQuestSlot || MatchesChecksumList(run, data, index)) && place();
+}
+
 }  // namespace
 
 bool DownloadMicroResources(UpdateContext& run, const MicroResourceMap& map) {
@@ -179,21 +205,25 @@ bool FetchBulkTempPack(UpdateContext& run, int kind) {
   const BulkPack& bulk = kBulkPacks[kind];
   const std::string data = std::string(kPatchTemp) + "/" + bulk.temp + ".pkg", index = data + "1";
   CSALocker hold(&run.PatchFolderLock());
-  // Whatever the outcome, the pair leaves the patch folder with the call.
-  struct TempPair {
-    const std::string &data, &index;
-    ~TempPair() {
-      for (const std::string* file : {&data, &index}) {
-        DeleteFileWritable(*file);
-        RemovePartialDownloads(*file);
-      }
-    }
-  } temp{data, index};
-  if (!DownloadPatchFile(run, run.Tables().microClientVersionUrl + bulk.remote, index, data, false)) {
-    run.SetStage(UpdateStage::DownloadFailed);
-    return false;
-  }
-  return (kind == kBulkPictures || MatchesChecksumList(run, data, index)) &&
-         FilePack::CFilePackIndexMgr::MergePack(&SetMergeProgress, index.c_str(), data.c_str(), bulk.index, bulk.data,
-                                                run.Settings().microClientOpen);
+  return FetchServedPair(run, bulk, data, index, [&] {
+    return FilePack::CFilePackIndexMgr::MergePack(&SetMergeProgress, index.c_str(), data.c_str(), bulk.index,
+                                                  bulk.data, run.Settings().microClientOpen);
+  });
+}
+
+bool KeepOnDemandPackWhole(UpdateContext& run) {
+  const BulkPack& bulk = kBulkPacks[kBulkQuests];
+  if (FilePack::PackReadsWhole(bulk.index, bulk.data)) return true;
+  EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "包已损坏,重新下载:%s", bulk.data);
+  FilePack::CFilePackIndexMgr* pack = PackClient::GetPackManager(bulk.slot, false);
+  if (pack == nullptr) return false;
+  // Fetched beside the pack, so that the two files replace it as one.
+  const std::string data = std::string(bulk.data) + kArrivalSide, index = std::string(bulk.index) + kArrivalSide;
+  return FetchServedPair(run, bulk, data, index, [&] {
+    if (!FilePack::PackReadsWhole(index.c_str(), data.c_str())) return false;
+    pack->Close(true);
+    const bool replaced = FilePack::ReplaceFiles({{data, bulk.data}, {index, bulk.index}});
+    // Reopened either way: a replace that failed left the old pair.
+    return pack->OpenPack(bulk.index, bulk.data, true) && replaced;
+  });
 }

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <thread>
 
 #include "DownLoadTestUtil.h"
 #include "TestHttpServer.h"
@@ -291,6 +293,34 @@ TEST(FaultServer, WinInetAnswers) {
     EXPECT_EQ(body.substr(0, 1000), ReadFileBytes("fs_inet.bin"));
   else
     EXPECT_FALSE(FileExists("fs_inet.bin"));
+}
+
+TEST(FaultServer, AStallThenACutMidBodyLeavesTheEarlierTarget) {
+  // Two blocks of the body, then nothing until the server goes, which cuts
+  // the connection; later tries find no server.
+  const std::string body = Pattern(20000), earlier = "the earlier file";
+  for (int type : {DOWNLOAD_INET, DOWNLOAD_HTTPGET, DOWNLOAD_HTTP}) {
+    auto server = std::make_unique<Server>([&](const std::string&, int) {
+      return Script{Send(Reply("200 OK", "Content-Length: 20000\r\n", body.substr(0, 8192))), Stall(600000), Reset()};
+    });
+    auto d = MakeDownLoad(type);
+    Fresh("fs_cut.bin");
+    testsupport::WriteFileBytes("fs_cut.bin", earlier);
+    int result = -1;
+    std::thread fetch([&] { result = Fetch(*d, server->Url("/cut"), "fs_cut.bin"); });
+    // The stalled download's bytes on disk, under whatever name it writes.
+    EXPECT_TRUE(testsupport::WaitFor("8192 bytes of the body on disk", [] {
+      for (const char* name : {"fs_cut.bin", "fs_cut.bin_0", "fs_cut.bin.temp"})
+        if (ReadFileBytes(name).size() == 8192) return true;
+      return false;
+    })) << TypeName(type);
+    // What a kill or an Exit now leaves.
+    EXPECT_TRUE(ReadFileBytes("fs_cut.bin") == earlier) << TypeName(type);
+    server.reset();
+    fetch.join();
+    EXPECT_EQ(DOWNLOAD_RESULT_FAILED, result) << TypeName(type);
+    EXPECT_TRUE(ReadFileBytes("fs_cut.bin") == earlier) << TypeName(type);
+  }
 }
 
 TEST(FaultServer, ControlBytesInAnAddressAreNeverSent) {

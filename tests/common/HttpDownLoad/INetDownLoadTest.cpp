@@ -106,10 +106,12 @@ TEST(INetDownLoad, RealWinInetFetchRangeAndStatus) {
   EXPECT_EQ(body.substr(5, 5), ReadFileBytes("inet_b.bin"));
   EXPECT_NE(std::string::npos, server.Requests().back().find("\r\nRange: bytes=5-9\r\n"));
 
+  // A failure leaves the earlier file and no side file.
   int before = server.RequestCount();
   EXPECT_EQ(3, Fetch(*d, server.Url("/missing"), "inet_a.bin"));
   EXPECT_EQ(before + 1, server.RequestCount());
-  EXPECT_FALSE(FileExists("inet_a.bin"));
+  EXPECT_EQ(body, ReadFileBytes("inet_a.bin"));
+  EXPECT_FALSE(FileExists("inet_a.bin.temp"));
 
   // Without Content-Length a non-empty body never matches; the tries are used up.
   before = server.RequestCount();
@@ -127,6 +129,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
     FakeScope scope;
     scope.fake.openError = 12002;
     auto d = MakeDownLoad(DOWNLOAD_INET);
+    Fresh("inet_t.bin");
     EXPECT_EQ(3, Fetch(*d, "http://127.0.0.1:9/x", "inet_t.bin"));
     EXPECT_EQ(3u, scope.fake.headers.size());
     EXPECT_FALSE(FileExists("inet_t.bin"));
@@ -147,6 +150,7 @@ TEST(INetDownLoad, TimeoutsRetryAndResume) {
   {
     // A body that ends short without a time-out is fetched anew, up to the maximum.
     FakeScope scope;
+    Fresh("inet_t.bin");
     scope.fake.bodies = {body, body, body};
     scope.fake.statuses = {200, 200, 200};
     scope.fake.endErrors = {5, 5, 5};

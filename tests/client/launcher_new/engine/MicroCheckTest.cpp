@@ -393,3 +393,39 @@ TEST(MicroFetch, BeforeTheHandOverTheQueuedConfigurationFilesAreFetched) {
   EXPECT_EQ(1, fetched[std::string("/micro/micro/") + kNewest + "/data/001.pkg2"]);
   EXPECT_EQ(0, fetched[std::string("/micro/micro/") + kNewest + "/data/004.pkg2"]);
 }
+
+TEST(MicroCheck, ACutQuestPackIsFetchedAgainWhole) {
+  const auto quests = BulkResources("data/004.pkg2");
+  const std::string served = UpdateDir() + "/www/micro/micro/" + kNewest + "/";
+  const struct {
+    const char* name;
+    size_t cut;  // bytes taken off the end of Data/004.pkg
+    bool listedRight, ok, fetched;
+  } cases[] = {{"whole", 0, true, true, false},
+               {"one byte short", 1, true, true, true},
+               {"empty", 1u << 30, true, true, true},
+               {"cut, the served pair not the listed one", 1, false, false, false}};
+  for (const auto& c : cases) {
+    MicroStep step("CutQuestPack", MicroUrl());
+    // The served picture index: the bulk one would send ten passes after 498 unserved pictures.
+    CopyFileA((served + "data/008.pkg2").c_str(), "data/008.pkg2", FALSE);
+    LauncherCfg::ServerListTables tables = step.Context().Tables();
+    if (!c.listedRight) tables.checksums[0].md5 = std::string(32, '0');
+    step.Context().SetTables(tables);
+    PackClient::CloseAllPacks();
+    std::string data = ReadFileBytes("Data/004.pkg");
+    data.resize(data.size() - std::min(c.cut, data.size()));
+    testsupport::WriteFileBytes("Data/004.pkg", data);
+    PackClient::OpenAllPacks(true, false);
+
+    EXPECT_EQ(c.ok, MicroClientFileCheck(step.Context())) << c.name;
+    PackClient::CloseAllPacks();
+    EXPECT_EQ(c.fetched, ReadFileBytes("Data/004.pkg") == ReadFileBytes(served + "data/004.pkg")) << c.name;
+    EXPECT_EQ(c.fetched, ReadFileBytes("Data/004.pkg1") == ReadFileBytes(served + "data/004.pkg1")) << c.name;
+    EXPECT_TRUE(!c.fetched || ReadBack("data/004", quests).equal == quests.size()) << c.name;
+    // A pair that is not replaced keeps what it held.
+    EXPECT_TRUE(c.cut != 0 || ReadPackKey("data/004", "ui/u.xml") == "<ui/>\n") << c.name;
+    EXPECT_TRUE(c.ok || data == ReadFileBytes("Data/004.pkg")) << c.name;
+    EXPECT_FALSE(testsupport::FileExists("Data/004.pkg.down") || testsupport::FileExists("Data/004.pkg1.down"));
+  }
+}
