@@ -24,7 +24,6 @@ const char* const kLauncherLists[] = {"launchercfg/downloadlist.xml", "launcherc
 const char kLibraryList[] = "launchercfg/dlllist.xml";
 const int kServerFileRetries = 3;
 const int kChecksumPasses = 3;
-const char kNeedDownloadSide[] = ".down";
 
 bool NeedDownloadComp(const UpdateContext& run, const std::string& name) {
   for (const NeedDownloadEntry& entry : run.Tables().needDownloads)
@@ -113,7 +112,7 @@ bool FetchNeedDownloadFiles(UpdateContext& run) {
   std::vector<Arrival> arrivals;
   for (const NeedDownloadEntry& entry : run.Tables().needDownloads) {
     if (!PackClient::CheckClientPath(entry.name.c_str()) || FileExists(entry.name)) continue;
-    const std::string side = entry.name + kNeedDownloadSide;
+    const std::string side = entry.name + kArrivalSide;
     records.push_back({run.Tables().microClientVersionUrl + entry.name, side});
     arrivals.push_back({entry.name, side, entry.comp});
   }
@@ -175,7 +174,7 @@ bool VerifyClientFiles(UpdateContext& run) {
         DownloadServerFile(run, base + name, name, kServerFileRetries);
         continue;
       }
-      const std::string side = name + kNeedDownloadSide;
+      const std::string side = name + kArrivalSide;
       if (DownloadServerFile(run, base + name, side, kServerFileRetries) && !TakeArrival(side, name, true)) {
         DeleteFileWritable(name);
         return false;

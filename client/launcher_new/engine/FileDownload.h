@@ -24,6 +24,10 @@ class PooledDownLoad {
   bool m_com;
 };
 
+// The side name a fetched file waits under until it is checked and put in
+// place whole (unpacked, or replacing a pack pair).
+constexpr char kArrivalSide[] = ".down";
+
 struct DownloadRecord {
   std::string url;
   std::string localPath;

@@ -38,9 +38,6 @@ const BulkPack kBulkPacks[2] = {
     {kQuestSlot, "/data/004", "questtemp", "Data/004.pkg1", "Data/004.pkg", "data/004.pkg2"},
 };
 
-// A fresh pair takes a side name beside the pack it replaces.
-const char kArrivalSide[] = ".down";
-
 bool IsPicture(const std::string& path) { return path.find("ui/") != std::string::npos; }
 bool UnderUi(const std::string& path) { return path.compare(0, 3, "ui/") == 0; }
 
