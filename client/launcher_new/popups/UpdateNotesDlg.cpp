@@ -5,6 +5,7 @@
 #include "PopupDrag.h"
 #include "PopupIds.h"
 #include "VersionChain.h"
+#include "common/Pack/PatchPath.h"
 
 NotesPager::NotesPager(std::vector<VersionStep> steps, std::string newVersion)
     : m_steps(std::move(steps)), m_newVersion(std::move(newVersion)), m_current(m_newVersion) {}
@@ -33,7 +34,9 @@ void NotesPager::UpdateButtons(bool* nextEnabled, bool* previousEnabled) {
 std::string NotesPager::ShowVersion() const { return GetShowVersion(m_steps, m_current); }
 
 std::string NotesPager::NotesFileName() const {
-  if (m_current.find("..") != std::string::npos || m_current.find_first_of(":\\/") != std::string::npos) return "";
+  // One file in the folder, by a name the client may open: no device.
+  if (m_current.find_first_of("\\/") != std::string::npos || !PackClient::IsSafeClientPath(m_current.c_str()))
+    return "";
   return "updateinfo/" + m_current + ".txt";
 }
 

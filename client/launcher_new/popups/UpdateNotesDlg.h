@@ -23,7 +23,8 @@ class NotesPager {
   // The display version of the current version ("" when unknown).
   std::string ShowVersion() const;
   // "updateinfo/<version>.txt"; "" when the version is no plain file name
-  // (it comes from a downloaded list).
+  // that PackClient::IsSafeClientPath takes (no "..", ":" or device name:
+  // it comes from a downloaded list).
   std::string NotesFileName() const;
 
  private:

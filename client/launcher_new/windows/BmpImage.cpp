@@ -2,15 +2,11 @@
 
 #include <cstring>
 
+#include "ByteOrder.h"
+
 namespace SkinImage {
 
 namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 const uint32_t kKey = 0xFF00FF;
 const uint32_t kKey565 = 0xF81F;
@@ -54,20 +50,20 @@ bool ParseHeader(const uint8_t* info, BmpLayout* l, uint32_t* colors) {
   uint16_t planes;
   uint32_t used = 0;
   if (l->infoSize == kCoreHeaderSize) {
-    width = U16(info + 4);
-    height = U16(info + 6);
-    planes = U16(info + 8);
-    l->bitCount = U16(info + 10);
+    width = Le16(info + 4);
+    height = Le16(info + 6);
+    planes = Le16(info + 8);
+    l->bitCount = Le16(info + 10);
     l->compression = BI_RGB;
     l->colorEntrySize = 3;
     if (l->bitCount != 1 && l->bitCount != 4 && l->bitCount != 8 && l->bitCount != 24) return false;
   } else {
-    width = static_cast<int32_t>(U32(info + 4));
-    height = static_cast<int32_t>(U32(info + 8));
-    planes = U16(info + 12);
-    l->bitCount = U16(info + 14);
-    l->compression = U32(info + 16);
-    used = U32(info + 32);
+    width = static_cast<int32_t>(Le32(info + 4));
+    height = static_cast<int32_t>(Le32(info + 8));
+    planes = Le16(info + 12);
+    l->bitCount = Le16(info + 14);
+    l->compression = Le32(info + 16);
+    used = Le32(info + 32);
     bool depthFits;
     switch (l->compression) {
       case BI_RGB: depthFits = l->bitCount == 1 || l->bitCount == 4 || l->bitCount == 8 || l->bitCount == 16 ||
@@ -96,9 +92,9 @@ bool ParseHeader(const uint8_t* info, BmpLayout* l, uint32_t* colors) {
 bool ParseBmp(const uint8_t* bytes, size_t size, BmpLayout* out) {
   if (bytes == nullptr || size < 14 + kCoreHeaderSize || bytes[0] != 'B' || bytes[1] != 'M') return false;
   BmpLayout l;
-  const uint32_t bitsOffset = U32(bytes + 10);
+  const uint32_t bitsOffset = Le32(bytes + 10);
   const uint8_t* info = bytes + 14;
-  l.infoSize = U32(info);
+  l.infoSize = Le32(info);
   if ((l.infoSize != kCoreHeaderSize && l.infoSize < 40) || l.infoSize > size - 14) return false;
   uint32_t colors = 0;
   if (!ParseHeader(info, &l, &colors)) return false;
@@ -119,7 +115,7 @@ bool ParseBmp(const uint8_t* bytes, size_t size, BmpLayout* out) {
     if (pixels > left) return false;
     l.bitsSize = static_cast<size_t>(pixels);
   } else {
-    const uint32_t stated = U32(info + 20);  // image size: where GDI stops reading
+    const uint32_t stated = Le32(info + 20);  // image size: where GDI stops reading
     if (stated > left) return false;
     l.bitsSize = RleStreamLength(bytes + bitsOffset, stated != 0 ? stated : left, l.bitCount, l.height);
     if (l.bitsSize == 0) return false;
@@ -149,7 +145,7 @@ uint32_t PixelValue(const uint8_t* bytes, const BmpLayout& l, int x, int y) {
     case 1: return palette((p[x / 8] >> (7 - x % 8)) & 1);
     case 4: return palette((p[x / 2] >> (x % 2 ? 0 : 4)) & 0xF);
     case 8: return palette(p[x]);
-    case 16: return U16(p + 2 * x);
+    case 16: return Le16(p + 2 * x);
     case 24: p += 3 * x; return (static_cast<uint32_t>(p[2]) << 16) | (p[1] << 8) | p[0];
     default: p += 4 * x; return (static_cast<uint32_t>(p[2]) << 16) | (p[1] << 8) | p[0];
   }

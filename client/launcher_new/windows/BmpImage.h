@@ -61,7 +61,8 @@ bool IsKeyPixel(const uint8_t* bytes, const BmpLayout& layout, int x, int y);
 // A window region is made from a skin no larger than this, with no more
 // runs (each a rectangle GDI merges into the region): the scan costs the
 // pixels, the region the runs. A panel is at most a screen, its outline a
-// few runs a row.
+// few runs a row. Every other skin picture is held to the same pixels
+// (FitsSkinBound).
 const int64_t kMaxRegionPixels = 4096 * 2048;
 const size_t kMaxRegionRuns = 16384;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "SkinSource.h"
 #include "afx/AfxApp.h"
 #include "afx/AfxGdi.h"
 #include "common/EngineFun/Helper.h"
@@ -32,6 +33,7 @@ bool CDib::Load(const uint8_t* bytes, size_t size) {
     ENGINE_ASSERT(false && "位图文件已损坏");
     return false;
   }
+  if (!SkinSource::CheckPictureBound(bytes, size)) return false;
   m_memory.Reset(::GlobalAlloc(GMEM_MOVEABLE, size - 14));
   uint8_t* memory = m_memory ? static_cast<uint8_t*>(::GlobalLock(m_memory.Get())) : nullptr;
   if (memory == nullptr) {

@@ -18,7 +18,7 @@ class CDib {
   // Frees the previous image first. Every kind of BMP that GDI draws loads
   // when it is well-formed (see SkinImage::ParseBmp); bytes that are not a
   // BMP at all get the framework's "This is not a bitmap file!" box, damaged
-  // ones a report.
+  // ones and those past the skin bound a report.
   bool Load(const uint8_t* bytes, size_t size);
   // StretchDIBits from (0, 0) of the given source size to the destination,
   // through a palette made from the colour table when there is one.

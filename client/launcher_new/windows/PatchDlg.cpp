@@ -130,7 +130,11 @@ HBITMAP CPatchDlg::LoadSkinImage(const char* name, CWnd* window, int mode) {
     CClientDC dc(window != nullptr ? window : this);
     return SkinSource::CreateBitmapFromBmp(dc, bytes);
   }
-  m_background.LoadFromMemory(bytes.data(), bytes.size());
+  // GDI+ decodes the whole picture as it loads it.
+  if (SkinSource::CheckPictureBound(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+    m_background.LoadFromMemory(bytes.data(), bytes.size());
+  else
+    m_background.Free();
   return nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "SkinSource.h"
 #include "afx/AfxApp.h"
 #include "common/EngineFun/ReportSink.h"
 
@@ -21,6 +22,8 @@ int ToPixels(OLE_XSIZE_HIMETRIC value) { return MulDiv(value, 96, 2540); }
 bool CPicture::LoadFromBuffer(const uint8_t* bytes, int size) {
   m_picture.Reset();
   if (bytes == nullptr || size <= 0) return false;
+  // OLE allocates for the size the header states before it reads a pixel.
+  if (!SkinSource::CheckPictureBound(bytes, static_cast<size_t>(size))) return false;
   afx::ScopedGlobal memory(::GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size)));
   void* locked = memory ? ::GlobalLock(memory.Get()) : nullptr;
   if (locked == nullptr) {

@@ -18,7 +18,7 @@ class CPicture {
 
   // Decodes the bytes through a stream over a movable copy of them; false
   // when the memory, the stream or the picture cannot be had (the copy is
-  // freed on every path).
+  // freed on every path), and for a picture past the skin bound (reported).
   bool LoadFromBuffer(const uint8_t* bytes, int size);
   // LoadFromBuffer, then the size in pixels (0 x 0 and false without a picture).
   bool Load(const uint8_t* bytes, int size);

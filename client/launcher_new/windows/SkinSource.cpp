@@ -4,6 +4,7 @@
 #include <new>
 
 #include "BmpImage.h"
+#include "PictureSize.h"
 #include "afx/AfxGdi.h"
 #include "common/EngineFun/Helper.h"
 #include "common/Pack/FilePackIndexMgr.h"
@@ -46,6 +47,18 @@ ReadResult ReadSkin(const char* name, std::string* bytes) {
     return kFailed;
   }
   return kRead;
+}
+
+bool CheckPictureBound(const uint8_t* bytes, size_t size) {
+  SkinImage::PictureSize s;
+  if (!SkinImage::ReadPictureSize(bytes, size, &s)) {
+    EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "皮肤图片的大小读不出，不画");
+    return false;
+  }
+  if (SkinImage::FitsSkinBound(s)) return true;
+  EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "皮肤图片太大，不画:%lld x %lld",
+                                     static_cast<long long>(s.width), static_cast<long long>(s.height));
+  return false;
 }
 
 namespace {
@@ -105,7 +118,7 @@ HRGN BuildRegion(const std::string& bytes) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
   SkinImage::BmpLayout layout;
   if (!SkinImage::ParseBmp(data, bytes.size(), &layout)) return nullptr;
-  if (static_cast<int64_t>(layout.width) * layout.height > SkinImage::kMaxRegionPixels) {
+  if (!SkinImage::FitsSkinBound({layout.width, layout.height})) {
     EngineFunc::EngineFunc_ReportError(1, __FILE__, __LINE__, "皮肤图片太大，不做窗口区域:%d x %d", layout.width,
                                        layout.height);
     return nullptr;
@@ -141,7 +154,7 @@ HRGN CreateSkinRegion(const char* name) {
 HBITMAP CreateBitmapFromBmp(HDC dc, const std::string& bytes) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
   SkinImage::BmpLayout layout;
-  if (!SkinImage::ParseBmp(data, bytes.size(), &layout)) return nullptr;
+  if (!SkinImage::ParseBmp(data, bytes.size(), &layout) || !CheckPictureBound(data, bytes.size())) return nullptr;
   std::string info = DrawHeader(bytes, layout);
   const BITMAPINFO* header = reinterpret_cast<const BITMAPINFO*>(info.data());
   return ::CreateDIBitmap(dc, &header->bmiHeader, CBM_INIT, data + layout.bitsOffset, header, DIB_RGB_COLORS);

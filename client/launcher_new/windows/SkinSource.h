@@ -30,12 +30,18 @@ enum ReadResult { kRead, kPackClosed, kMissing, kFailed };
 // fails before anything is allocated.
 ReadResult ReadSkin(const char* name, std::string* bytes);
 
+// Whether a skin picture may be decoded: its size read from its headers and
+// within SkinImage::FitsSkinBound. A picture that fails is reported and is
+// not to be drawn.
+bool CheckPictureBound(const uint8_t* bytes, size_t size);
+
 // A region of every pixel of the BMP that is not the colour key (magenta);
 // null unless the bytes are a well-formed BMP within the region bounds of
 // SkinImage (beyond them the window keeps no region: reported).
 HRGN CreateRegionFromBmp(const std::string& bytes);
 HRGN CreateSkinRegion(const char* name);
-// A device-dependent bitmap for dc from a well-formed BMP; null otherwise.
+// A device-dependent bitmap for dc from a well-formed BMP within the bound;
+// null otherwise.
 HBITMAP CreateBitmapFromBmp(HDC dc, const std::string& bytes);
 
 }  // namespace SkinSource

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "WinDriver.h"
@@ -155,6 +156,31 @@ TEST(LauncherProgram, ProcessWithTheBrowserPluginLoadedIsAnotherLauncher) {
   Launcher l;
   ASSERT_TRUE(l.Start(dir));
   EXPECT_EQ(kRefused, BoxThenEnd(l, 0));
+}
+
+TEST(LauncherProgram, PicturesPastTheBoundAreLeftOutAndTheRestDrawn) {
+  // The panel's picture declares 16384 x 16384 pixels (decoded: seconds and
+  // over a gigabyte), the action link's strip 4096 x 4096, twice the bound
+  // (which the 32-bit build still decodes).
+  std::string dir = Folder("oversized", "launcher_ui/oversized");
+  Launcher l;
+  const DWORD start = GetTickCount();
+  ASSERT_TRUE(l.Start(dir, "zarn_restart"));
+  ASSERT_TRUE(l.WaitWindows());
+  std::cout << "windows up and idle after " << GetTickCount() - start << " ms\n";
+  // The strip is left out: its button keeps the template's zero size.
+  RECT action;
+  GetWindowRect(GetDlgItem(l.panel, 1003), &action);
+  EXPECT_EQ(0, action.right - action.left);
+  // The rest is drawn: the exit button's normal frame, above its caption.
+  RECT exit;
+  GetWindowRect(GetDlgItem(l.panel, 1001), &exit);
+  windriver::Image shot;
+  EXPECT_TRUE(testsupport::WaitFor("the exit button's normal frame on the screen", [&] {
+    return windriver::CaptureScreen(exit, &shot) && shot.Pixel(12, 1) == 0x285AC8u;
+  }));
+  EXPECT_EQ(nullptr, windriver::WaitForBox(l.process.Id(), l.main, 0));
+  l.Exit();
 }
 
 TEST(LauncherProgram, DamagedSkinsAndLayoutsFailCleanly) {

@@ -89,8 +89,13 @@ TEST(UpdateNotes, RefusesVersionsThatAreNoPlainFileName) {
   } cases[] = {
       {"1.3", "updateinfo/1.3.txt"}, {"2012-01-05_b", "updateinfo/2012-01-05_b.txt"},
       {"../../launcher", ""},        {"..", ""},
-      {"1..3", ""},                  {"c:evil", ""},
+      {"1..3", "updateinfo/1..3.txt"}, {"c:evil", ""},
       {"a\\b", ""},                  {"a/b", ""},
+      // Windows opens a device for these, whatever the extension.
+      {"con", ""}, {"CON", ""}, {"com1", ""}, {"nul", ""}, {"aux", ""}, {"prn", ""}, {"lpt1", ""},
+      {"con.1", ""}, {"Nul.2.0", ""}, {"com1 ", ""},
+      {"com10", "updateinfo/com10.txt"}, {"console", "updateinfo/console.txt"},
+      {"..\\x", ""}, {"c:\\x", ""}, {"\\\\server\\share\\x", ""}, {"/etc/x", ""}, {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(c.file, NotesPager({}, c.version).NotesFileName()) << c.version;
 }

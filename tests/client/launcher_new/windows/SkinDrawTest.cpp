@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <sstream>
 
 #include "Dib.h"
+#include "PictureSize.h"
 #include "SkinButton.h"
 #include "SkinSource.h"
 #include "afx/AfxGdi.h"
@@ -57,14 +59,16 @@ testing::Environment* const g_gdiplus = testing::AddGlobalTestEnvironment(new Gd
 TEST(Dib, LoadsGoodBmpsAndRefusesDamagedOnes) {
   std::istringstream list(Fx("bmp/cases.txt"));
   std::string line, name;
-  int checked = 0, ok = 0;
+  int checked = 0, ok = 0, width = 0, height = 0;
   while (std::getline(list, line)) {
-    if (!(std::istringstream(line) >> name >> ok)) continue;
+    if (!(std::istringstream(line) >> name >> ok >> width >> height)) continue;
     std::string bytes = Fx("bmp/" + name);
     testsupport::ClearShownBoxes();
     CDib dib;
-    EXPECT_EQ(ok != 0, dib.Load(Bytes(bytes), bytes.size())) << name;
-    EXPECT_EQ(ok != 0, dib.IsValid()) << name;
+    // Well-formed and within the bound of every skin picture.
+    bool loads = ok != 0 && SkinImage::FitsSkinBound({width, height});
+    EXPECT_EQ(loads, dib.Load(Bytes(bytes), bytes.size())) << name;
+    EXPECT_EQ(loads, dib.IsValid()) << name;
     // Only bytes without "BM" get the framework's box.
     bool box = !testsupport::ShownBoxes().empty();
     EXPECT_EQ(name == "not_bm.bmp", box) << name;
@@ -216,4 +220,29 @@ TEST(SkinSource, CostlySkinsMakeNoRegion) {
     EXPECT_TRUE(PtInRegion(region.Get(), c.in.x, c.in.y)) << c.name;
     EXPECT_FALSE(PtInRegion(region.Get(), c.out.x, c.out.y)) << c.name;
   }
+}
+
+TEST(SkinSource, EveryLoaderRefusesAPicturePastTheBound) {
+  // 16384 x 16384 pixels declared in a kilobyte: decoded, over a gigabyte.
+  const std::string huge = Fx("bmp/rle8_16384.bmp");
+  CScreenDC screen;
+  const struct {
+    const char* loader;
+    std::function<bool()> load;
+  } loaders[] = {
+      {"CPicture", [&] { return CPicture().Load(Bytes(huge), static_cast<int>(huge.size())); }},
+      {"CDib", [&] { return CDib().Load(Bytes(huge), huge.size()); }},
+      {"bitmap", [&] { return afx::ScopedGdiObj<HBITMAP>(SkinSource::CreateBitmapFromBmp(screen, huge)).Get() != nullptr; }},
+  };
+  for (const auto& l : loaders) {
+    testsupport::ReportCapture reports;
+    EXPECT_FALSE(l.load()) << l.loader;
+    EXPECT_TRUE(reports.Contains("皮肤图片太大")) << l.loader;
+  }
+  // Within it, a kind beyond BMP still loads through OLE at its own size.
+  const std::string png = Fx("main.png");
+  CPicture picture;
+  ASSERT_TRUE(picture.Load(Bytes(png), static_cast<int>(png.size())));
+  EXPECT_EQ(640, picture.Width());
+  EXPECT_EQ(400, picture.Height());
 }
