@@ -5,6 +5,7 @@
 
 #include "IOCPServer.h"
 #include "ThreadSet.h"
+#include "NewNetwork/Session/IoTestHook.h"
 #include "NewNetwork/Session/NetworkObject.h"
 #include "NewNetwork/Session/Session.h"
 #include "common/EngineFun/Helper.h"
@@ -122,11 +123,19 @@ void IoHandler::OnCompletion(Session* session, OVERLAPPEDEX* record, DWORD bytes
     m_waitAccept.Add(session);
     return;
   }
+  IoTestPointReached(kIoPointCompletionTaken, session, type);
   NetHold io(session->IoLock());
+  // Read while the record is still this operation's: once a send is ended,
+  // the send thread, which posts without the I/O lock, may post the next
+  // send through the same record, stamped for the new use.
+  const bool current = session->IsCurrent(record);
   bool firstRecvWaits = false;
-  if (type == kIoSend) session->EndSend();
+  if (type == kIoSend) {
+    session->EndSend();
+    IoTestPointReached(kIoPointSendRecordFreed, session, type);
+  }
   if (type == kIoRecv) firstRecvWaits = session->EndRecv();
-  if (!session->IsCurrent(record)) {
+  if (!current) {
     // From an earlier use of this recycled session: nothing of it may touch
     // the new use. Its record is free now for the new use's first receive.
     EngineFunc::EngineFunc_DebugPrint(0, type == kIoSend ? "SEND有问题,ID:%d,是否关闭:%d" : "RECV有问题,ID:%d,是否关闭:%d",

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "IoTestHook.h"
 #include "NewNetwork/Buffer/CommonBufferMgr.h"
 #include "NewNetwork/Packet/PacketHeader.h"
 #include "common/EngineFun/Helper.h"
@@ -129,6 +130,7 @@ bool Session::PreSend() {
       return false;  // no completion will come: the session closes instead of stalling
     }
   }
+  IoTestPointReached(kIoPointSendPosted, this, kIoSend);
   return true;
 }
 

@@ -67,8 +67,9 @@ class Session {
   // receive then waits for that completion (EndRecv).
   bool PostFirstRecv();
   // A completion of the send or receive record was taken from the port, so
-  // the record is free again. EndRecv is called with the I/O lock held and
-  // says whether a first receive waits to be posted.
+  // the record is free again: its stamp is compared before, as the next
+  // send may be posted through it at once. EndRecv is called with the I/O
+  // lock held and says whether a first receive waits to be posted.
   void EndSend() { m_sendInFlight.store(false); }
   bool EndRecv();
   // Accept side: the socket disconnected for reuse, then listening again.

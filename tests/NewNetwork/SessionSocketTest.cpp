@@ -3,6 +3,7 @@
 // many sessions at once. Every callback must arrive on the updating thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -10,7 +11,9 @@
 #include "NetTestUtil.h"
 #include "NewNetwork/Server/IOCPServer.h"
 #include "NewNetwork/Server/IoHandler.h"
+#include "NewNetwork/Session/IoTestHook.h"
 #include "NewNetwork/Session/Session.h"
+#include "common/ScopedHandle.h"
 #include "support/TestSupport.h"
 
 using namespace nettest;
@@ -59,6 +62,46 @@ struct Recorder : NetworkObject {
   }
 };
 
+// Holds the next send completion of one session on its I/O worker: before
+// the I/O lock until `go`, then, with the send record freed, until a send
+// of that session has been posted through the record.
+struct SendCompletionGate {
+  enum { kArmed, kHeld, kFreed, kPassed };
+  Session* session = nullptr;
+  std::atomic<int> stage{kArmed};
+  std::atomic<bool> timedOut{false};
+  ScopedHandle held{Event()}, go{Event()}, posted{Event()};
+
+  static HANDLE Event() { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~SendCompletionGate() { SetIoTestHook(nullptr, nullptr); }
+  void Arm(Session* target) {
+    session = target;
+    SetIoTestHook(&Hook, this);
+  }
+  void Open() {
+    SetEvent(go.Get());
+    SetEvent(posted.Get());
+  }
+  void Wait(const ScopedHandle& event) {
+    if (WaitForSingleObject(event.Get(), testsupport::kEventWaitMs) != WAIT_OBJECT_0) timedOut = true;
+  }
+  static void Hook(void* context, IoTestPoint point, Session* session, DWORD type) {
+    auto* gate = static_cast<SendCompletionGate*>(context);
+    if (session != gate->session || type != kIoSend) return;
+    int armed = kArmed;
+    if (point == kIoPointCompletionTaken && gate->stage.compare_exchange_strong(armed, kHeld)) {
+      SetEvent(gate->held.Get());
+      gate->Wait(gate->go);
+    } else if (point == kIoPointSendRecordFreed && gate->stage.load() == kHeld) {
+      gate->stage = kFreed;
+      gate->Wait(gate->posted);
+      gate->stage = kPassed;
+    } else if (point == kIoPointSendPosted && gate->stage.load() == kFreed) {
+      SetEvent(gate->posted.Get());
+    }
+  }
+};
+
 class Loopback : public ::testing::Test {
  protected:
   void Start(const IOHANDLER_DESC& desc, bool sendByThreadOnly = false) {
@@ -75,6 +118,17 @@ class Loopback : public ::testing::Test {
   uint32_t Connect(Recorder& r, const char* behaviour) {
     return handler->Connect("127.0.0.1", &r, PeerPort(behaviour));
   }
+  void ConnectAndWait(Recorder& r, const char* behaviour) {
+    ASSERT_NE(0u, Connect(r, behaviour));
+    ASSERT_TRUE(Until([&] { return r.connects == 1; })) << "the connect to " << behaviour;
+  }
+  // `from` closes; its session, the pool's only one, serves `to` at once.
+  void Recycle(Recorder& from, Recorder& to) {
+    from.GetSession()->SetClose();
+    ASSERT_TRUE(Until([&] { return from.disconnects == 1; })) << "the close of the use before";
+    ASSERT_EQ(from.sessionId, Connect(to, "echo"));
+    ASSERT_TRUE(Until([&] { return to.connects == 1; })) << "the connect of the next use";
+  }
   // Objects outlive the server, whose shutdown still calls them.
   Recorder& Object() {
     objects.emplace_back();
@@ -86,7 +140,11 @@ class Loopback : public ::testing::Test {
     return made;
   }
 
+  // A held I/O worker would stall the server's shutdown.
+  void TearDown() override { gate.Open(); }
+
   std::deque<Recorder> objects;
+  SendCompletionGate gate;  // outlives the server too: its workers call the gate
   std::unique_ptr<IOCPServer> server;
   IoHandler* handler = nullptr;
 };
@@ -121,22 +179,47 @@ TEST_F(Loopback, StaleCompletionOfARecycledSessionIsDropped) {
   Start(TestDesc(1));
   Recorder& first = Object();
   Recorder& second = Object();
-  ASSERT_NE(0u, Connect(first, "silent"));
-  ASSERT_TRUE(Until([&] { return first.connects == 1; }));
+  ASSERT_NO_FATAL_FAILURE(ConnectAndWait(first, "silent"));
   ReportCapture reports;
-  first.GetSession()->SetClose();  // its receive is still in flight
-  ASSERT_TRUE(Until([&] { return first.disconnects == 1; }));
+  ASSERT_NO_FATAL_FAILURE(Recycle(first, second));  // the first use's receive is still in flight
   EXPECT_EQ(nullptr, first.GetSession());
-
-  // The only session of the pool serves the next connection at once.
-  ASSERT_EQ(first.sessionId, Connect(second, "echo"));
-  ASSERT_TRUE(Until([&] { return second.connects == 1 && reports.Contains("RECV有问题"); }));
+  ASSERT_TRUE(Until([&] { return reports.Contains("RECV有问题"); }));
   std::string ping = Packet(14);
   ASSERT_TRUE(second.Send(&ping[0]));
   ASSERT_TRUE(Until([&] { return !second.packets.empty() || second.disconnects > 0; }));
   EXPECT_EQ(std::vector<std::string>{ping}, second.packets);
   EXPECT_EQ(0, second.disconnects);
   EXPECT_EQ(1u, handler->GetActiveCount());
+}
+
+TEST_F(Loopback, SendCompletionOfTheUseBeforeNeverCountsForTheNext) {
+  Start(TestDesc(1));
+  Recorder& first = Object();
+  Recorder& second = Object();
+  ASSERT_NO_FATAL_FAILURE(ConnectAndWait(first, "silent"));
+  gate.Arm(first.GetSession());
+  ReportCapture reports;
+  std::string before = Packet(14);
+  ASSERT_TRUE(first.Send(&before[0]));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(gate.held.Get(), testsupport::kEventWaitMs))
+      << "the completion of the first use's send";
+  ASSERT_NO_FATAL_FAILURE(Recycle(first, second));
+
+  // The old completion goes on only once this send went out through the
+  // record it came back in; as current it would drop 14 of these bytes.
+  std::string a = Packet(100, kPingType, 1), b = Packet(50, kPingType, 2);
+  ASSERT_TRUE(second.Send(&a[0]));
+  SetEvent(gate.go.Get());
+  ASSERT_TRUE(Until([&] {
+    return gate.stage == SendCompletionGate::kPassed && (!second.packets.empty() || second.disconnects > 0);
+  })) << "the old completion passed and the first echo or a close";
+  second.Send(&b[0]);
+  ASSERT_TRUE(Until([&] { return second.packets.size() >= 2 || second.disconnects > 0; }))
+      << "the second echo or a close";
+  EXPECT_EQ((std::vector<std::string>{a, b}), second.packets);
+  EXPECT_EQ(0, second.disconnects);
+  EXPECT_TRUE(reports.Contains("SEND有问题"));
+  EXPECT_FALSE(gate.timedOut);
 }
 
 TEST_F(Loopback, ClosesResetsAndRefusals) {
