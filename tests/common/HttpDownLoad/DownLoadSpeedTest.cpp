@@ -16,8 +16,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 TEST(DownLoadSpeed, AFullWindowIsSleptOut) {
   // A wrong wait sleeps out the rest of a window just opened: most of a
   // second. A loaded machine may stall these few calls for a good part of
-  // one too, so each "no wait" is taken from the quickest of a few windows.
-  double noWait = 1e9, nextWindow = 1e9;
+  // one too, so each time is taken from the quickest of a few windows.
+  double noWait = 1e9, fullWindow = 1e9, nextWindow = 1e9;
   for (int round = 0; round < 3; ++round) {
     auto t0 = std::chrono::steady_clock::now();  // the window opens after it
     CDownLoadSpeedWindow window;
@@ -28,7 +28,7 @@ TEST(DownLoadSpeed, AFullWindowIsSleptOut) {
     noWait = std::min(noWait, Seconds(t0));
     window.Limit(1000);  // the limit is reached: the rest of the second
     EXPECT_GT(Seconds(t0), 0.85);
-    EXPECT_LT(Seconds(t0), 30.0);  // only a wait that never ends
+    fullWindow = std::min(fullWindow, Seconds(t0));
     // The next window starts empty.
     auto t1 = std::chrono::steady_clock::now();
     window.Count(999);
@@ -36,5 +36,6 @@ TEST(DownLoadSpeed, AFullWindowIsSleptOut) {
     nextWindow = std::min(nextWindow, Seconds(t1));
   }
   EXPECT_LT(noWait, 0.5);
+  EXPECT_LT(fullWindow, 1.5) << "slept past the window's second";  // the no-wait checks' allowance
   EXPECT_LT(nextWindow, 0.5);
 }

@@ -91,10 +91,16 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
       }
     });
   }
+  // The adders take the late resources in turn; the second half waits until
+  // the others have each run once more since the first add landed, so that
+  // they overlap the adds however slowly any of them runs.
+  std::atomic<size_t> next{0};
+  std::atomic<bool> secondHalf{false};
   std::vector<std::thread> adders;
   for (int t = 0; t < 4; ++t) {
-    adders.emplace_back([&, t]() {
-      for (size_t i = t; i < late.size(); i += 4) {
+    adders.emplace_back([&]() {
+      for (size_t i; (i = next++) < late.size();) {
+        while (i >= late.size() / 2 && !secondHalf) Sleep(2);
         if (!AddWithRetries(late[i], "res/l" + std::to_string(i))) continue;
         ++added;
         // Packs other than 4 are never reopened meanwhile: the resource reads
@@ -121,11 +127,14 @@ TEST(PackStress, ReadersAddersMergesAndReopensTogether) {
       Sleep(3);
     }
   });
+  EXPECT_TRUE(testsupport::WaitFor("the first add", [&] { return added > 0; }));
+  const int reads0 = reads, extracted0 = extracted, merges0 = merges, reopens0 = reopens;
+  EXPECT_TRUE(testsupport::WaitFor("a read, an extraction, a merge and a reopen between the adds", [&] {
+    return reads > reads0 && extracted > extracted0 && merges > merges0 && reopens > reopens0;
+  })) << reads - reads0 << " reads, " << extracted - extracted0 << " extractions, " << merges - merges0
+      << " merges, " << reopens - reopens0 << " reopens";
+  secondHalf = true;
   for (auto& adder : adders) adder.join();
-  // The adds may all be done before a slow machine ran the others once.
-  EXPECT_TRUE(testsupport::WaitFor("a read, an extraction and a reopen beside the adds",
-                                   [&] { return reads > 0 && extracted > 0 && reopens > 0; }))
-      << reads << " reads, " << extracted << " extractions, " << reopens << " reopens";
   addersDone = true;
   for (auto& thread : threads) thread.join();
 

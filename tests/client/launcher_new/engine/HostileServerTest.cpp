@@ -167,26 +167,35 @@ TEST(HostileServer, MissingAddressEndsTheLauncherWithText20) {
 // backup is fetched).
 TEST(HostileServer, MisbehavingPrimaryFallsBackToTheBackup) {
   const std::string package = ReadFileBytes(ServedPath("good", "serverlist.pak"));
+  const testhttp::Step stalledBody = testhttp::Send(testhttp::Reply("200 OK", "Content-Length: 100\r\n", "x"));
   const struct {
     const char* name;
-    testhttp::Script script;
+    testhttp::Script script, winInet;  // winInet: for WinINet's requests, when not empty
   } cases[] = {
       {"wrong bytes, then closed", {testhttp::Send(testhttp::Reply(
                                        "200 OK", "Content-Length: " + std::to_string(package.size()) + "\r\n",
-                                       testhttp::Pattern(package.size() / 2)))}},
-      {"503", {testhttp::Send(testhttp::Reply("503 Busy", "Content-Length: 0\r\n", ""))}},
-      {"stalls", {testhttp::Send(testhttp::Reply("200 OK", "Content-Length: 100\r\n", "x")), testhttp::Stall(6000)}},
+                                       testhttp::Pattern(package.size() / 2)))}, {}},
+      {"503", {testhttp::Send(testhttp::Reply("503 Busy", "Content-Length: 0\r\n", ""))}, {}},
+      // The plain GET's stall outlasts the test's wait: only the run's
+      // time-out ends it. WinINet takes no time-out from the run, so its
+      // stall ends in a close.
+      {"stalls", {stalledBody, testhttp::Stall(300000)}, {stalledBody, testhttp::Stall(6000)}},
   };
   for (const auto& c : cases) {
     ClientFolder client("Primary");
     client.SetHttpID(DOWNLOAD_INET);
-    testhttp::Server primary([&](const std::string&, int) { return c.script; });
+    testhttp::Server primary([&](const std::string& request, int) {
+      const bool winInet = request.find("InetURL:/1.0") != std::string::npos;  // its agent
+      return winInet && !c.winInet.empty() ? c.winInet : c.script;
+    });
     client.SetServerListUrls(primary.Url("/sl"), NginxUrl("/good/backup/serverlist"));
     EngineTestWindow window;
     window.Configure(client.Settings());
     UpdateRun run(&window);
     run.Context().SetupGlobalDownloader();
+    const DWORD start = GetTickCount();
     EXPECT_TRUE(DownloadServerList(run.Context())) << c.name;
+    EXPECT_LT(GetTickCount() - start, testsupport::kEventWaitMs) << c.name << ": ms until the primary was given up";
     EXPECT_EQ("1.0.0.3", run.Context().Tables().newVersion) << c.name;
     EXPECT_EQ(DOWNLOAD_HTTPGET, run.Context().DownloadType()) << c.name;
     EXPECT_TRUE(client.FilesBelow("LauncherCfg/PatchTemp").empty()) << c.name;

@@ -5,6 +5,8 @@
 #include "TestHttpServer.h"  // winsock2 before windows
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <map>
 
 #include "ClientCheck.h"
@@ -130,13 +132,17 @@ PackRead ReadBack(const std::string& base, const std::vector<BulkResource>& rows
   return read;
 }
 
-// Serves the fixture's resource files below /data/ (no bulk pair), each request held a
-// little while so that parallel fetches overlap; records the most in flight.
-// Faults by address: "wrong" bytes, "short", "stall", "404"; "N:" before a
-// kind: only the first N requests of the address have it.
+// Serves the fixture's resource files below /data/ (no bulk pair) and
+// records the most requests in flight. The first request is held until
+// another one comes, at most firstHoldMs, so that parallel fetches overlap
+// however slowly their workers start. Faults by address: "wrong" bytes,
+// "short", "stall", "404"; "N:" before a kind: only the first N requests of
+// the address have it.
 class ResourceServer {
  public:
-  ResourceServer() : m_server([this](const std::string& request, int) { return Answer(request); }, 64) {}
+  explicit ResourceServer(DWORD firstHoldMs = 0)
+      : m_firstHoldMs(firstHoldMs),
+        m_server([this](const std::string& request, int) { return Answer(request); }, 64) {}
   std::string Base() const { return m_server.Url("/"); }
   void Fault(const std::string& path, const std::string& kind) { m_faults[path] = kind; }
   int RequestCount() { return m_server.RequestCount(); }
@@ -166,13 +172,12 @@ class ResourceServer {
     const std::string path = request.substr(from, request.find(' ', from) - from);
     int seen;
     {
-      std::lock_guard<std::mutex> hold(m_lock);
+      std::unique_lock<std::mutex> hold(m_lock);
       m_most = std::max(m_most, ++m_now);
       seen = m_seen[path]++;
-    }
-    Sleep(5);
-    {
-      std::lock_guard<std::mutex> hold(m_lock);
+      m_arrived.notify_all();
+      if (m_answered++ == 0)
+        m_arrived.wait_for(hold, std::chrono::milliseconds(m_firstHoldMs), [&] { return m_most > 1; });
       --m_now;
     }
     std::string kind = m_faults.count(path) ? m_faults[path] : "";
@@ -189,8 +194,10 @@ class ResourceServer {
   }
 
   std::map<std::string, std::string> m_faults;  // set before the fetch
+  const DWORD m_firstHoldMs;
   std::mutex m_lock;
-  int m_now = 0, m_most = 0;
+  std::condition_variable m_arrived;
+  int m_now = 0, m_most = 0, m_answered = 0;
   std::map<std::string, int> m_seen;
   testhttp::Server m_server;
 };
@@ -229,12 +236,20 @@ TEST(MicroFetch, QuestPackComesWholeAboveFiveHundredMissing) {
 
 TEST(MicroFetch, WorkersAboveHundredItemsInTheFirstFivePasses) {
   const auto quests = BulkResources("data/004.pkg2");
-  for (const size_t items : {100u, 101u}) {
-    ResourceServer server;
+  // One by one, the first request's hold is a second in which a wrongly
+  // started second worker would ask too; on workers, the hold stays well
+  // below their time-out, so the held request is never asked again.
+  const struct {
+    size_t items;
+    DWORD firstHoldMs;
+  } cases[] = {{100, 1000}, {101, 5000}};
+  for (const auto& c : cases) {
+    const size_t items = c.items;
+    ResourceServer server(c.firstHoldMs);
     MicroStep step("Workers", server.Base());
     EXPECT_TRUE(DownloadMicroResources(step.Context(), MapOf(kQuestSlot, quests, items))) << items;
     ASSERT_EQ(static_cast<int>(items), server.RequestCount()) << items << " items; asked more than once: " << server.Repeated();
-    EXPECT_EQ(items > 100, server.MostInFlight() > 1) << items;
+    EXPECT_EQ(items > 100, server.MostInFlight() > 1) << items << " items: the most requests in flight at once";
     step.MergeAndClose();
     const PackRead read = ReadBack("data/004", quests);
     EXPECT_EQ(items, read.held) << items;

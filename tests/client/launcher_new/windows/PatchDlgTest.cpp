@@ -58,6 +58,14 @@ class PatchDlg : public launchertest::LauncherTest {
     l.main->SendMessage(message);
     PumpFor(20);
   }
+  // The window's own run disables start first and later sets the stage;
+  // a test that sets the buttons itself waits until the run has given up on
+  // its dead address, which takes a while on a loaded machine.
+  testing::AssertionResult RunGaveUp() {
+    if (PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }))
+      return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the run never gave up on the server list";
+  }
 };
 
 }  // namespace
@@ -127,7 +135,9 @@ TEST_F(PatchDlg, DraggingEitherWindowMovesBoth) {
 }
 
 TEST_F(PatchDlg, AgreementActsOnlyOnAChange) {
+  ASSERT_TRUE(RunGaveUp());
   // The box unchecks, disables start and saves.
+  l.main->EnableButton(LauncherButton::Start, true);
   l.Click(1010);
   EXPECT_EQ(0, l.main->User().agree);
   EXPECT_TRUE(LooksDisabled(Button(PanelLayout::kAgree)));
@@ -150,10 +160,8 @@ TEST_F(PatchDlg, AgreementActsOnlyOnAChange) {
 }
 
 TEST_F(PatchDlg, UpdateCompleteEnablesExitAndStartOnceAgreed) {
-  // The run's own stage would replace the one the message sets: it gives up
-  // on its dead address first, which takes a while on a loaded machine.
-  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }))
-      << "the run never gave up on the server list";
+  // The run's own stage would replace the one the message sets.
+  ASSERT_TRUE(RunGaveUp());
   Send(WM_AGREE_OFF);
   l.main->EnableButton(LauncherButton::Exit, false);
   l.main->Run()->SetProgress(0, 1);
@@ -167,6 +175,7 @@ TEST_F(PatchDlg, UpdateCompleteEnablesExitAndStartOnceAgreed) {
 }
 
 TEST_F(PatchDlg, FailureAndStepMessagesSetTheButtons) {
+  ASSERT_TRUE(RunGaveUp());
   const struct {
     UINT message;
     bool exitUsable;
@@ -185,6 +194,7 @@ TEST_F(PatchDlg, FailureAndStepMessagesSetTheButtons) {
 }
 
 TEST_F(PatchDlg, QuitDoesNothingWhileExitLooksDisabled) {
+  ASSERT_TRUE(RunGaveUp());
   int ends = FolderEnvironment::ends;
   l.main->EnableButton(LauncherButton::Exit, false);
   l.Click(1001);
@@ -197,6 +207,7 @@ TEST_F(PatchDlg, QuitDoesNothingWhileExitLooksDisabled) {
 }
 
 TEST_F(PatchDlg, StartButtonChecksAgreementAndArea) {
+  ASSERT_TRUE(RunGaveUp());
   CSkinButton& start = Button(PanelLayout::kStart);
   // Agreement not accepted: nothing at all.
   l.main->User().agree = 0;
@@ -294,8 +305,7 @@ TEST_F(PatchDlg, LinkToAMissingFileReportsTheClick) {
 TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
   // The run gives up on its dead address by itself; the screen is then
   // taken once the panel has painted what is checked.
-  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }, 60000))
-      << "the run never gave up on the server list";
+  ASSERT_TRUE(RunGaveUp());
   l.main->Run()->SetProgress(1, 2);
   std::map<std::string, std::vector<int>> places = Places();
   std::vector<int> exit = places["button2"], hole = places["hole"];
@@ -320,8 +330,7 @@ TEST_F(PatchDlg, ScreenShowsBackgroundHolesFramesAndTexts) {
 
 TEST_F(PatchDlg, BarsOfEveryKindGdiDrawsShowOnTheScreen) {
   // The run gives up on its dead address first, so nothing else sets the bars.
-  ASSERT_TRUE(PumpUntil([&] { return l.main->Run()->Stage() == UpdateStage::ServerListUnavailable; }))
-      << "the run never gave up on the server list";
+  ASSERT_TRUE(RunGaveUp());
   l.main->Run()->SetProgress(10, 10);
   l.main->Run()->SetMergeProgress(3, 3);
   std::vector<int> stageAt = Places()["bar2"], mergeAt = Places()["bar"];
