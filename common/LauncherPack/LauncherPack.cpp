@@ -19,8 +19,10 @@ LauncherPackResult ReadLauncherPackHeader(const uint8_t* package, size_t size, L
   memcpy(&header->version, package, 4);
   memcpy(header->props, package + 4, sizeof(header->props));
   memcpy(&header->unpackedSize, package + 9, 4);
-  // The program is every byte but the last, so fewer than two leave nothing.
-  if (header->unpackedSize < 2 || header->unpackedSize > kMaxLauncherPackUnpacked) {
+  // The program is every byte but the last, so fewer than two leave nothing;
+  // nor is anything allocated for more than the stream can unpack to.
+  if (header->unpackedSize < 2 || header->unpackedSize > kMaxLauncherPackUnpacked ||
+      header->unpackedSize > Lzma_MaxUnpackedSize(size - kLauncherPackHeaderSize)) {
     EngineFunc::EngineFunc_ReportError(0, __FILE__, __LINE__, "解压长度错误:%u", header->unpackedSize);
     return LAUNCHERPACK_BAD_HEADER;
   }

@@ -23,7 +23,8 @@ enum LauncherPackResult {
   LAUNCHERPACK_OK = 0,
   LAUNCHERPACK_OPEN_FAILED,     // the package cannot be opened or read whole
   LAUNCHERPACK_BAD_LENGTH,      // header only, or longer than any package
-  LAUNCHERPACK_BAD_HEADER,      // unpacked size outside 2..cap, or version not a number
+  LAUNCHERPACK_BAD_HEADER,      // unpacked size outside 2..cap or past what the stream can
+                                // unpack to, or version not a number
   LAUNCHERPACK_NO_MEMORY,
   LAUNCHERPACK_DECODE_FAILED,   // corrupt stream, or not exactly the declared size
   LAUNCHERPACK_WRITE_FAILED,    // the side file could not be written and closed

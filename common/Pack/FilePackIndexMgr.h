@@ -134,6 +134,7 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
 
  private:
   friend bool ReadFileFromGlobalPack(CFilePackIndexMgr*, uint8_t*, const PackEntry*, const char*);
+  friend bool CanReadFileFromGlobalPack(CFilePackIndexMgr*, const PackEntry*, const char*);
   friend bool FindFileInGlobalPack(const char*, PackEntry*);
 
   // Under the caller's hold of m_stateLock (shared unless said otherwise).
@@ -153,6 +154,12 @@ class CFilePackIndexMgr : public CSemiAutoIntLock {
   std::unordered_map<std::string, PackIndexRecord> FullFromLiteLocked() const;
   void InstallFullLocked(std::unordered_map<std::string, PackIndexRecord> full);  // exclusive
 
+  // Takes a shared hold and calls use(local, received) with where a read of
+  // key's entry takes its bytes from: the received resource's file, else
+  // (received null) local in the data file; a null key reads the entry as it
+  // stands. False when closed or when the key no longer names those bytes.
+  template <typename Use>
+  bool WithReadSource(const PackEntry& entry, const char* key, Use use);
   bool ParseMainIndex(const std::string& image, bool handleMode, std::unordered_map<std::string, PackIndexRecord>* full,
                       std::unordered_map<std::string, PackEntry>* lite, PackIndexHeader* header,
                       uint32_t* largestPacked, uint32_t* largest);
@@ -237,6 +244,11 @@ bool FindFileInGlobalPack(const char* key, PackEntry* entry);
 // entry found before a merge and reopen still names the same bytes). A null
 // key reads the entry from the data file as it stands.
 bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry, const char* key);
+// True when the bytes ReadFileFromGlobalPack would take for the entry are
+// there (reported when not), so a buffer may be sized by it: a received
+// resource's file was checked when it arrived, any other entry must lie in
+// the data file.
+bool CanReadFileFromGlobalPack(CFilePackIndexMgr* manager, const PackEntry* entry, const char* key);
 
 // Offset, type code, name and size are passed through; the address comes
 // from the manager's micro index. A null manager gives an empty item.

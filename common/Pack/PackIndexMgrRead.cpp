@@ -237,31 +237,46 @@ bool FindFileInGlobalPack(const char* key, PackEntry* entry) {
   return manager->IsOpenLocked() && manager->LookupLiteLocked(name, entry);
 }
 
+template <typename Use>
+bool CFilePackIndexMgr::WithReadSource(const PackEntry& entry, const char* key, Use use) {
+  const std::string name = key != nullptr ? NormalizeKey(key) : std::string();
+  SharedHold hold(this);
+  if (!IsOpenLocked()) return false;
+  PackEntry local = entry;
+  if (key == nullptr) return use(local, nullptr);
+  // A received resource's offset is the server's: its downloaded file is
+  // its only source until a merge and reopen put it in the data file.
+  auto received = m_downloadedFiles.find(name);
+  if (received != m_downloadedFiles.end())
+    return SameStoredBytes(received->second.entry, entry, m_lzma) && use(local, &received->second);
+  return CurrentEntryLocked(name, &local) && SameStoredBytes(local, entry, m_lzma) && use(local, nullptr);
+}
+
 bool ReadFileFromGlobalPack(CFilePackIndexMgr* manager, uint8_t* buffer, const PackEntry* entry, const char* key) {
   if (manager == nullptr || entry == nullptr || buffer == nullptr || !SaneEntry(entry)) return false;
-  const std::string name = key != nullptr ? NormalizeKey(key) : std::string();
-  CFilePackIndexMgr::SharedHold hold(manager);
-  if (!manager->IsOpenLocked()) return false;
-  PackEntry local = *entry;
-  if (key != nullptr) {
-    // A received resource's offset is the server's: its downloaded file is
-    // its only source until a merge and reopen put it in the data file.
-    auto received = manager->m_downloadedFiles.find(name);
-    if (received != manager->m_downloadedFiles.end())
-      return SameStoredBytes(received->second.entry, *entry, manager->m_lzma) &&
-             manager->ReadDownloadedFileLocked(received->second, buffer);
-    if (!manager->CurrentEntryLocked(name, &local) || !SameStoredBytes(local, *entry, manager->m_lzma)) return false;
-  }
-  if (manager->m_lzma) {
-    if (local.size == 0 || local.packedSize == 0) {
-      ENGINE_REPORT("false&&\"包长度为0\"");
-      return false;
+  auto read = [&](const PackEntry& local, const CFilePackIndexMgr::DownloadedFile* received) {
+    if (received != nullptr) return manager->ReadDownloadedFileLocked(*received, buffer);
+    if (manager->m_lzma) {
+      if (local.size == 0 || local.packedSize == 0) {
+        ENGINE_REPORT("false&&\"包长度为0\"");
+        return false;
+      }
+      return manager->UnpackEntryLocked(local, buffer);
     }
-    return manager->UnpackEntryLocked(local, buffer);
-  }
-  if (!manager->ReadAtLocked(buffer, local.offset, local.size)) return false;
-  MaskStoredBytes(buffer, local.size, 0, local.size, manager->m_maskWholeData);
-  return true;
+    if (!manager->ReadAtLocked(buffer, local.offset, local.size)) return false;
+    MaskStoredBytes(buffer, local.size, 0, local.size, manager->m_maskWholeData);
+    return true;
+  };
+  return manager->WithReadSource(*entry, key, read);
+}
+
+bool CanReadFileFromGlobalPack(CFilePackIndexMgr* manager, const PackEntry* entry, const char* key) {
+  if (manager == nullptr || entry == nullptr || !SaneEntry(entry)) return false;
+  // A received resource's file was checked against its record when it arrived.
+  auto stored = [&](const PackEntry& local, const CFilePackIndexMgr::DownloadedFile* received) {
+    return received != nullptr || (PlausibleEntry(local, manager->m_lzma) && manager->StoredRangeInData(local));
+  };
+  return manager->WithReadSource(*entry, key, stored);
 }
 
 }  // namespace FilePack

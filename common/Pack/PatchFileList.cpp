@@ -152,7 +152,7 @@ std::vector<FileEntry>* ParseFileList(const char* buffer, int length, CString ba
   try {
     if (buffer == nullptr || length < 0) throw Common::CException(0, "数据为空");
     TiXmlDocument doc;
-    if (!ParseXmlText(doc, std::string(buffer, static_cast<size_t>(length)).c_str()))
+    if (!ParseXmlText(doc, buffer, static_cast<size_t>(length)))
       throw Common::CException(0, "%s", doc.ErrorDesc());
     const TiXmlElement* root = doc.FirstChildElement("VersionInfo");
     const TiXmlElement* fileList = root ? root->FirstChildElement("FileList") : nullptr;

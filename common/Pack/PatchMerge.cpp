@@ -5,6 +5,7 @@
 #include <process.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -155,14 +156,19 @@ bool MergeFilesIntoPacks(const char* p, std::vector<FileEntry>* list, bool micro
   CopyJobs().clear();
   PackMergeProgress().handled = 0;
   bool ok = true;
-  while (ok && !list->empty()) {
-    const CString location = list->front().location;  // the drops move the entries
-    if (!list->front().inPack) {
+  // Loose files stay where they are once handled, ahead of `next`: erasing
+  // each would move the whole rest of the list, a square of its length. The
+  // drops take only pack entries, so they leave that prefix as it is.
+  size_t next = 0;
+  while (ok && next < list->size()) {
+    const FileEntry& current = (*list)[next];
+    const CString location = current.location;  // the drops move the entries
+    if (!current.inPack) {
       CreateFolders(location);
       SetFileAttributesA(location, FILE_ATTRIBUTE_NORMAL);
       if (microMode && IsSpecialClientFile(location)) EngineFunc::EngineFunc_DeleteFile(location);
       CountHandled();
-      list->erase(list->begin());
+      ++next;
     } else if (_access(location, 0) == 0) {
       ok = AddPackEntries(list, location, microMode);
     } else {
@@ -174,6 +180,7 @@ bool MergeFilesIntoPacks(const char* p, std::vector<FileEntry>* list, bool micro
       DropHandled(list, [&base](const FileEntry& entry) { return entry.inPack && PackBase(entry.location) == base; });
     }
   }
+  list->erase(list->begin(), list->begin() + static_cast<std::ptrdiff_t>(next));
   if (!ok) return false;
   return RunCopyJobs();
 }

@@ -25,7 +25,8 @@ bool LoadXmlDocumentFromPack(TiXmlDocument& doc, const PackEntry* entry, FilePac
     doc.SetError(TiXmlBase::TIXML_ERROR_DOCUMENT_EMPTY, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
     return false;
   }
-  if (!FilePack::PlausibleUnpackedSize(copy, manager->IsLzma())) {
+  // Nothing is allocated for bytes that are not there to read.
+  if (!FilePack::CanReadFileFromGlobalPack(manager, &copy, key)) {
     SetOpenError(doc);  // as the read would fail, but before the buffer
     return false;
   }

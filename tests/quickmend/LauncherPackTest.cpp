@@ -70,6 +70,7 @@ TEST(LauncherPack, DamagedPackagesLeaveTheOldLauncher) {
       {"size_one", LAUNCHERPACK_BAD_HEADER, "解压长度错误:1", "1.250"},
       {"huge", LAUNCHERPACK_BAD_HEADER, "解压长度错误:4294967280", "1.250"},
       {"over_cap", LAUNCHERPACK_BAD_HEADER, "解压长度错误:268435457", "1.250"},
+      {"over_ratio", LAUNCHERPACK_BAD_HEADER, "解压长度错误:268435456", "1.250"},  // refused before its buffer
       {"nan_version", LAUNCHERPACK_BAD_HEADER, "版本号错误", ""},
       {"truncated", LAUNCHERPACK_DECODE_FAILED, "解压缩失败", "1.250"},
       {"short", LAUNCHERPACK_DECODE_FAILED, "解压缩失败", "1.250"},

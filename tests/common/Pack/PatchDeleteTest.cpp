@@ -115,6 +115,39 @@ TEST(PatchMerge, RefusesListsItCannotApply) {
   EXPECT_FALSE(FileExists("../data"));
 }
 
+// A long list of loose files with pack entries among them: every entry is
+// handled once, in order, and the list ends empty.
+TEST(PatchMerge, LongListOfLooseFilesIsHandledWhole) {
+  packtest::ScopedClientDir dir("merge_loose");
+  packtest::CopyTree(PatchFx("client"), dir.Path());
+  PackClient::FillPackPairsA();
+  PackClient::OpenAllPacks(true, false);
+  packtest::PlacePatch("good");
+  const int kLoose = 1000;
+  ASSERT_TRUE(CreateDirectoryA("loose", nullptr));
+  std::vector<FileEntry> list;
+  for (int i = 0; i < kLoose; ++i) {
+    const std::string name = "loose/" + std::to_string(i) + "zarn_client.exe";
+    list.push_back(FileOf(name.c_str()));
+    if (i % 4 == 0) {  // a micro client deletes the client's own files
+      ASSERT_TRUE(WriteFileBytes(name, "old")) << name;
+      SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+  }
+  list.insert(list.begin() + 7, PackEntryOf("Data/004.pkg", "config/b.cfg"));
+  list.insert(list.begin() + kLoose / 2, PackEntryOf("Data/004.pkg", "ui/u.xml"));
+  EXPECT_TRUE(PackClient::MergeFilesIntoPacks(packtest::kPatchPath, &list, true));
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(kLoose + 2, PackClient::PackMergeProgress().handled);
+  int left = 0;
+  for (int i = 0; i < kLoose; ++i) left += FileExists("loose/" + std::to_string(i) + "zarn_client.exe");
+  EXPECT_EQ(0, left);
+  PackClient::CloseAllPacks();
+  EXPECT_FALSE(Holds("data/004", "config/b.cfg"));
+  EXPECT_FALSE(Holds("data/004", "ui/u.xml"));
+  EXPECT_TRUE(Holds("data/004", "config/a.xml"));
+}
+
 TEST(PatchApplyNames, LibraryNameTooLongForItsNewNameIsSkipped) {
   packtest::ScopedClientDir dir("long_library");
   packtest::CopyTree(PatchFx("client"), dir.Path());

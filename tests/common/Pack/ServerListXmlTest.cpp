@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
+#include <string>
 
 #include "AllocationProbe.h"
 #include "PackTestUtil.h"
@@ -132,15 +134,24 @@ TEST_F(XmlLoad, RefusesEmptyAndHugeEntries) {
   entry.size = 0xFFFFFFFFu;
   EXPECT_FALSE(LoadXmlDocumentFromPack(huge, &entry, global));
 
-  // A real entry of an LZMA pack that claims 1 GiB gets no buffer of that size.
-  global->Close(false);
-  ASSERT_TRUE(global->OpenPack(Fx("xml_lz1.pkg1").c_str(), Fx("xml_lz1.pkg").c_str(), true));
-  ASSERT_TRUE(FilePack::FindFileInGlobalPack("config/a.xml", &entry));
-  entry.size = 1u << 30;
-  packtest::LargestAllocation probe;
-  TiXmlDocument claims;
-  EXPECT_FALSE(LoadXmlDocumentFromPack(claims, &entry, global));
-  EXPECT_LT(probe.Bytes(), 1u << 20);
+  // A real entry that claims 1 GiB gets no buffer of that size: more than
+  // its stream can unpack to, or stored bytes past the end of the data file.
+  const struct {
+    const char* pack;
+    uint32_t packedSize;  // 0: the entry's own
+  } claims[] = {{"xml_lz1", 0}, {"xml_lz1", 1u << 20}, {"xml_lz0", 0}};
+  for (const auto& c : claims) {
+    global->Close(false);
+    const std::string base = Fx(c.pack);
+    ASSERT_TRUE(global->OpenPack((base + ".pkg1").c_str(), (base + ".pkg").c_str(), true));
+    ASSERT_TRUE(FilePack::FindFileInGlobalPack("config/a.xml", &entry));
+    entry.size = 1u << 30;
+    if (c.packedSize != 0) entry.packedSize = c.packedSize;
+    packtest::LargestAllocation probe;
+    TiXmlDocument claimed;
+    EXPECT_FALSE(LoadXmlDocumentFromPack(claimed, &entry, global)) << c.pack << c.packedSize;
+    EXPECT_LT(probe.Bytes(), 1u << 20) << c.pack << c.packedSize;
+  }
 }
 
 namespace {
@@ -151,37 +162,77 @@ std::string Nested(int depth) {
   return open + close;
 }
 
+std::string Wide(int attributes, const char* end = "/>") {
+  std::string element = "<w";
+  for (int i = 0; i < attributes; ++i) element += " a" + std::to_string(i) + "='1'";
+  return element + end;
+}
+
+// Bytes whose last one lies right before a page that may not be read;
+// Bytes() is null when the page could not be made so.
+class GuardedBytes {
+ public:
+  explicit GuardedBytes(const std::string& bytes) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const size_t page = info.dwPageSize;
+    m_base = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD previous = 0;
+    if (m_base == nullptr || !VirtualProtect(m_base + page, page, PAGE_NOACCESS, &previous)) return;
+    m_bytes = static_cast<char*>(memcpy(m_base + page - bytes.size(), bytes.data(), bytes.size()));
+  }
+  ~GuardedBytes() { VirtualFree(m_base, 0, MEM_RELEASE); }
+  char* Bytes() const { return m_bytes; }
+
+ private:
+  char* m_base = nullptr;
+  char* m_bytes = nullptr;
+};
+
 }  // namespace
 
-// TinyXML recurses once per level, and 20,000 levels end the thread. The
-// nesting is counted first as TinyXML reads the text (markup in values,
-// comments, CDATA and unknown tags opens nothing, nor does an empty
-// element), and a deeper document is refused as malformed.
-TEST(XmlParse, DeepNestingIsRefusedBeforeTinyXmlRecurses) {
+// TinyXML recurses once per level, and 20,000 levels end the thread; it
+// checks each attribute against every earlier one of its element. The
+// nesting and the attributes are counted first as TinyXML reads the text
+// (markup in values, comments, CDATA and unknown tags opens nothing, nor
+// does an empty element), and a document past either bound is refused as
+// malformed.
+TEST(XmlParse, DeepOrWideDocumentsAreRefusedBeforeTinyXmlParsesThem) {
   const std::string past = Nested(kMaxXmlDepth + 1);
-  std::string siblings = "<r>", hidden = "<r>", quoted = "<r>";
+  std::string siblings = "<r>", hidden = "<r>", quoted = "<r>", wideSiblings = "<r>";
   for (int i = 0; i < kMaxXmlDepth; ++i) {
     siblings += "<a/><b x='1'></b>";
     hidden += "<!-- <a> --><![CDATA[<a>]]><?x <a>?>";
     quoted += "<a x=\"/>\" y='</a>'>";
   }
+  for (int i = 0; i < 4; ++i) wideSiblings += Wide(kMaxXmlAttributes);
+  const char* const kDeep = "XML文件嵌套超过";
+  const char* const kWide = "XML元素属性超过";
   const struct {
     const char* name;
     std::string text;
-    bool refused;
+    const char* refusal;  // the report, null when parsed
   } cases[] = {
-      {"at the bound", Nested(kMaxXmlDepth), false},
-      {"one past", past, true},
-      {"siblings", siblings + "</r>", false},
-      {"markup that opens nothing", hidden + "</r>", false},
-      {"end marks in values", quoted, true},
-      {"UTF-8 declaration", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + past, true},
+      {"at the bound", Nested(kMaxXmlDepth), nullptr},
+      {"one past", past, kDeep},
+      {"siblings", siblings + "</r>", nullptr},
+      {"markup that opens nothing", hidden + "</r>", nullptr},
+      {"end marks in values", quoted, kDeep},
+      {"UTF-8 declaration", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + past, kDeep},
+      {"widest element", Wide(kMaxXmlAttributes), nullptr},
+      {"widest elements side by side", wideSiblings + "</r>", nullptr},
+      {"one attribute past, empty", Wide(kMaxXmlAttributes + 1), kWide},
+      {"one attribute past, nested", "<r>" + Wide(kMaxXmlAttributes + 1, "></w>") + "</r>", kWide},
   };
   for (const auto& c : cases) {
     testsupport::ReportCapture reports;
     TiXmlDocument doc;
-    EXPECT_EQ(!c.refused, ParseXmlText(doc, c.text.c_str())) << c.name;
-    EXPECT_EQ(c.refused, reports.Contains("XML文件嵌套超过")) << c.name;
+    EXPECT_EQ(c.refusal == nullptr, ParseXmlText(doc, c.text.c_str())) << c.name;
+    EXPECT_EQ(c.refusal != nullptr, reports.Count() != 0) << c.name;
+    if (c.refusal != nullptr) {
+      EXPECT_TRUE(reports.Contains(c.refusal)) << c.name;
+      EXPECT_EQ(TiXmlBase::TIXML_ERROR_PARSING_ELEMENT, doc.ErrorId()) << c.name;
+    }
   }
   // A plain file and a patch's file list (a pack's entry: PrefersThePackAndFallsBackToThePlainFile).
   const std::string deep = Nested(20000);
@@ -193,4 +244,31 @@ TEST(XmlParse, DeepNestingIsRefusedBeforeTinyXmlRecurses) {
   bool parsed = true;
   EXPECT_TRUE(PackClient::ParseFileList(list.data(), static_cast<int>(list.size()), "", true, &parsed)->empty());
   EXPECT_FALSE(parsed);
+}
+
+// TinyXML steps over a UTF-8 character by the length its lead byte claims,
+// also across the end of the text. A text that ends in a lead byte, right
+// against a page that may not be read, is parsed or refused through every
+// entry, never read past.
+TEST(XmlParse, TextEndingInALeadByteIsNeverReadPast) {
+  const struct {
+    const char* head;
+    bool parses;
+  } cases[] = {
+      {"<?xml version=\"1.0\"?><a>x", false},       // element text
+      {"<?xml version=\"1.0\"?><a v=\"", false},     // attribute value
+      {"<?xml version=\"1.0\"?><a/>", true},          // after the root, ignored
+  };
+  for (const auto& c : cases) {
+    for (int lead = 0xC0; lead <= 0xFF; ++lead) {
+      const std::string text = c.head + std::string(1, static_cast<char>(lead));
+      GuardedBytes terminated(text + '\0'), counted(text);
+      ASSERT_NE(nullptr, terminated.Bytes());
+      ASSERT_NE(nullptr, counted.Bytes());
+      TiXmlDocument asString, asLength, asBuffer;
+      EXPECT_EQ(c.parses, ParseXmlText(asString, terminated.Bytes())) << c.head << lead;
+      EXPECT_EQ(c.parses, ParseXmlText(asLength, counted.Bytes(), text.size())) << c.head << lead;
+      EXPECT_EQ(c.parses, ParseXmlBuffer(asBuffer, counted.Bytes(), text.size())) << c.head << lead;
+    }
+  }
 }
